@@ -1,0 +1,69 @@
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "dialogs.h"
+
+namespace zelq {
+
+namespace {
+
+QMessageBox::Icon toQt(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Information: return QMessageBox::Information;
+        case MsgIcon::Warning: return QMessageBox::Warning;
+        case MsgIcon::Error: return QMessageBox::Critical;
+        case MsgIcon::Question: return QMessageBox::Question;
+        case MsgIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The pickers take filters written the Windows way ("AVI File (*.avi)|*.avi"); Qt wants "AVI File (*.avi)".
+QString qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts[i];
+        if (!label.contains(QLatin1Char('('))) label += QStringLiteral(" (%1)").arg(parts[i + 1]);
+        out << label;
+    }
+    return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons,
+                                  QWidget* owner) {
+    QMessageBox box(toQt(icon), caption, text, QMessageBox::NoButton, owner);
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+        return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    box.exec();
+    return MsgAnswer::Ok;
+}
+
+QString QtDialogs::doOpenFile(QWidget* owner, const QString& caption, const QString& folder,
+                              const QString& filter) {
+    return QFileDialog::getOpenFileName(owner, caption, folder, qtFilter(filter));
+}
+
+QString QtDialogs::doSaveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
+                              const QString& defaultSuffix) {
+    QFileDialog dialog(owner, caption, folder, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(defaultSuffix);
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                   : QString();
+}
+
+QString QtDialogs::doChooseFolder(QWidget* owner, const QString& caption, const QString& folder) {
+    return QFileDialog::getExistingDirectory(owner, caption, folder);
+}
+
+}  // namespace zelq

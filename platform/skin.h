@@ -1,0 +1,64 @@
+#pragma once
+// The look shared by the program's windows: flat picture buttons whose faces carry their captions, and
+// the decorative strips that frame every window. Colours are given as 0x00BBGGRR values, the form in
+// which the program's colour constants are written. UI thread only.
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+
+namespace zelq {
+
+constexpr quint32 kWindowColour = 16710389;  // RGB(245,250,254): the background of every window
+constexpr quint32 kStripColour = 16449269;   // RGB(245,254,250): the frame strips and the banner strip
+
+inline QColor colourFromBgr(quint32 bgr) {
+    return QColor::fromRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                           static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+// Paints a widget's background in one of the colours above.
+void setBackgroundColour(QWidget* widget, quint32 bgr);
+
+// A flat button drawn as a picture: a soft face that lights up under the pointer, an optional glyph,
+// and the caption painted on the face.
+class SkinButton : public QAbstractButton {
+    Q_OBJECT
+public:
+    explicit SkinButton(const QString& caption, QWidget* parent = nullptr);
+
+    void setGlyph(const QImage& glyph);
+    const QImage& glyph() const { return glyph_; }
+
+    // A free integer the owner may use, as the Tag of a control.
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QImage glyph_;
+    int tag_ = 0;
+    bool hovered_ = false;
+};
+
+// A decorative strip of the window frame: a gentle gradient in the strip colour with a thin edge line.
+class SkinStrip : public QWidget {
+    Q_OBJECT
+public:
+    explicit SkinStrip(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Qt::Orientation orientation_;
+};
+
+}  // namespace zelq

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the program, its tests and its benches need.
+# Idempotent: only packages that are missing are installed, so a second run is quick.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  # toolkit and browser
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev ccache
+  # video
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  # screen and keys
+  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev
+  # tests, benches and looking at the program
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick
+  # Chinese text on screen
+  fonts-wqy-zenhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

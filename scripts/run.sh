@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, makes a release build and starts the program on the current display,
+# or on a private Xvfb when there is none.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/install-deps.sh"
+"$here/scripts/build.sh" release
+exe="$here/build/release/app/zelq-screenrec"
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  exec "$exe" "$@"
+fi
+echo "No X display found: starting the program on a private Xvfb (1920x1080)."
+echo "Look at it with: DISPLAY=<the display> import -window root shot.png"
+exec "$here/scripts/xsession.sh" "$exe" "$@"
