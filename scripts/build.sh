@@ -16,7 +16,6 @@ if command -v ccache >/dev/null 2>&1; then extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER
 if [ "$type" = release ]; then extra+=(-DZELQ_BUILD_TESTS=OFF -DZELQ_BUILD_BENCH=OFF); fi
 exec 9>/tmp/zelq-build.lock
 flock 9
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$cmake_type" "${extra[@]}" ${ZELQ_CMAKE_ARGS:-}
-fi
+# Configure every time: new areas join the build by their own CMakeLists.txt, which only a configure sees.
+cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$cmake_type" "${extra[@]}" ${ZELQ_CMAKE_ARGS:-} >/dev/null
 cmake --build "$dir" -j2

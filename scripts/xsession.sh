@@ -9,9 +9,13 @@ xvfb_pid=$!
 read -r num <"$fifo"
 rm -f "$fifo"
 export DISPLAY=":$num"
+# Qt wants a private runtime folder; give the session its own.
+runtime=$(mktemp -d)
+export XDG_RUNTIME_DIR="$runtime"
 cleanup() {
   [ -n "${wm_pid:-}" ] && kill "$wm_pid" 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$runtime"
   wait 2>/dev/null || true
 }
 trap cleanup EXIT

@@ -1,0 +1,198 @@
+#pragma once
+// TFrmScreenCam, the main window. It holds the controls of every area of the program (folder bar,
+// button column, recordings list, player, picture panel, status line) and owns the capture engine and
+// the settings file for the whole run. Its member functions live in several files by area:
+//   screencam_layout.cpp    building the controls
+//   screencam_startup.cpp   start-up, settings file, shutdown, the naming toggle
+//   screencam_library.cpp   recording folder, names and the recordings list
+// UI thread only.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/services.h"
+#include "platform/skin.h"
+
+class QGroupBox;
+
+namespace zelq {
+
+class Dialogs;
+
+// A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
+struct FileDialogSettings {
+    QString filter;
+    QString defaultExt;
+    QString initialDir;
+    QString fileName;
+};
+
+class TFrmScreenCam : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFrmScreenCam(const AppServices& services, QWidget* parent = nullptr);
+    ~TFrmScreenCam() override;
+
+    // The other windows created at program start, which the main window drives.
+    void attachWindows(QWidget* message, QWidget* areaSelect, QWidget* tool, QWidget* help);
+
+    // --- state shared with every area -----------------------------------------------------------
+    bool FirstRun = true;
+    QString CurrentFolder;    // the recording folder; ends with one separator when not empty
+    QString CurrentFileName;  // the current recording, name only
+    QString CurrentFilePath;  // CurrentFolder + CurrentFileName
+    bool CancelExtraction = false;
+    bool PicPanelOpen = false;
+
+    // --- start-up, settings and shutdown --------------------------------------------------------
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormDestroy();
+    void SaveSettings();
+    void ToggleAutoSave();
+    void BtnAutoSaveClick();
+    void SpeedButton9Click();
+
+    // --- recording folder and names ----------------------------------------------------------------
+    void RefreshRecordingList();
+
+    // --- operations other areas provide; empty until those areas are built -----------------------
+    void CreateCaptureEngine();
+    void FreeCaptureEngine();
+    void BtnStopRecClick();
+    void UnregisterStopHotKey();
+    void ClosePlayer();
+    void FitVideo();
+
+    // --- controls, named as the window's design names them ----------------------------------------
+    SkinStrip* PnlTop = nullptr;
+    SkinStrip* PnlBottom = nullptr;
+    SkinStrip* ImgLeft = nullptr;
+    SkinStrip* ImgRight = nullptr;
+    QWidget* SbMain = nullptr;
+
+    QWidget* SbAvert = nullptr;
+    QLabel* Image48 = nullptr;
+    QWidget* WebBrowserTop = nullptr;
+
+    QSplitter* SplTop = nullptr;
+    QWidget* SbFileSelect = nullptr;
+    QWidget* Panel2 = nullptr;
+    SkinButton* BtnOpenDir = nullptr;
+    SkinButton* SpeedButton4 = nullptr;
+    QLineEdit* EdtRECPath = nullptr;
+    SkinButton* BtnAutoSave = nullptr;
+    QLabel* ImgRectName = nullptr;
+    QLineEdit* EdtREC = nullptr;
+
+    QSplitter* SplL1 = nullptr;
+    QWidget* SbLeft = nullptr;
+    SkinButton* BtnSartRec = nullptr;
+    SkinButton* BtnAreaScreenREC = nullptr;
+    SkinButton* BtnStopRec = nullptr;
+    SkinButton* BtnReplayRec = nullptr;
+    SkinButton* BtnAVIToPIC = nullptr;
+    SkinButton* BtnDefaultOpen = nullptr;
+    SkinButton* SpeedButton5 = nullptr;
+    SkinButton* BtnAlterName = nullptr;
+    SkinButton* SpeedButton7 = nullptr;
+    SkinButton* BtnFullScreen = nullptr;
+    SkinButton* BtnRectSet = nullptr;
+    SkinButton* BtnHotKeySet = nullptr;
+    SkinButton* BtnHelpDoc = nullptr;
+    SkinButton* BtnAboutUS = nullptr;
+    SkinButton* SpeedButton9 = nullptr;
+    SkinButton* BtnSendToUDisk = nullptr;
+    SkinButton* BtnPicToAVI = nullptr;
+
+    QWidget* SbCenter = nullptr;
+    QSplitter* SplB1 = nullptr;
+    QWidget* PnlVideo = nullptr;
+    QSplitter* SplL2 = nullptr;
+    QWidget* SbVideoLeft = nullptr;
+    QListWidget* LbVideoList = nullptr;
+    QWidget* SbVideo = nullptr;
+    QWidget* SbVideoScreen = nullptr;
+    QWidget* PnlVideoControl = nullptr;
+    SkinButton* BtnPlay = nullptr;
+    SkinButton* BtnPause = nullptr;
+    SkinButton* BtnStop = nullptr;
+    SkinButton* FullScreenBtn = nullptr;
+
+    QWidget* PnlPic = nullptr;
+    QWidget* Panel1 = nullptr;  // the picture panel's tool bar
+    SkinButton* BtnClosePICPan = nullptr;
+    SkinButton* BtnLoadPics = nullptr;
+    SkinButton* SpeedButton13 = nullptr;
+    SkinButton* SpeedButton14 = nullptr;
+    SkinButton* BtnPicMoveDown = nullptr;
+    SkinButton* BtnPicSort = nullptr;
+    SkinButton* BtnCreateAVI = nullptr;
+    QWidget* Panel3 = nullptr;  // the list side
+    QGroupBox* GBPicList = nullptr;
+    QListWidget* BitmapListBox = nullptr;
+    QWidget* Panel5 = nullptr;  // the preview side
+    QLabel* LblCurPicName = nullptr;
+    QWidget* ScrollBox2 = nullptr;
+    QLabel* BitmapImage = nullptr;
+
+    QLabel* LblHint = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    QMenu* PmRecList = nullptr;
+    QAction* N2 = nullptr;
+    QAction* MnDeleteREC = nullptr;
+    QAction* MnUpdateRECName = nullptr;
+    QAction* N4 = nullptr;
+    QAction* N5 = nullptr;
+    QMenu* PmPicList = nullptr;
+    QAction* MnOpenPicPath = nullptr;
+
+    QTimer* TimerFirstRun = nullptr;
+    QTimer* TimerRunAvert = nullptr;
+    QTimer* TimerCheckTopBrowser = nullptr;
+
+    FileDialogSettings OpenDialog1;
+    FileDialogSettings SaveAVIDialog;
+    FileDialogSettings AddBitmapDialog;
+
+    QWidget* FrmMyMessage = nullptr;
+    QWidget* FrmAreaSelect = nullptr;
+    QWidget* FrmTool = nullptr;
+    QWidget* FrmHelp = nullptr;
+
+    Dialogs& dialogs() const { return *dialogs_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildLayout();
+    QWidget* buildBanner();
+    QWidget* buildFolderBar();
+    QWidget* buildButtonColumn();
+    QWidget* buildCentre();
+    QWidget* buildVideoArea();
+    QWidget* buildPicturePanel();
+    QLabel* buildStatusLine();
+    void buildMenusAndTimers();
+    void connectHandlers();
+
+    // The automatic-naming state is the tag of the toggle: 1 automatic, 0 manual.
+    int autoNaming() const { return BtnAutoSave->tag(); }
+
+    AppServices services_;
+    Dialogs* dialogs_ = nullptr;
+    bool destroyed_ = false;
+};
+
+}  // namespace zelq

@@ -1,0 +1,159 @@
+// Start-up, the settings file, shutdown and the automatic-naming toggle of the main window.
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+
+#include "app/globalparam.h"
+#include "app/hotkeyglobals.h"
+#include "app/screencam.h"
+#include "convert/bitmapresource.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/paths.h"
+
+namespace zelq {
+
+namespace {
+
+const QString kSection = QStringLiteral("default");
+const QString kTitle = QStringLiteral("ZELQ屏幕录像助手");
+const QString kVersion = QStringLiteral("1.2");
+
+}  // namespace
+
+QString defaultSettingsPath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("defualt.ini"));
+}
+
+TFrmScreenCam::TFrmScreenCam(const AppServices& services, QWidget* parent)
+    : QWidget(parent), services_(services), dialogs_(services.dialogs) {
+    setObjectName(QStringLiteral("FrmScreenCam"));
+    if (services_.settingsPath.isEmpty()) services_.settingsPath = defaultSettingsPath();
+    buildLayout();
+    connectHandlers();
+    FormCreate();
+}
+
+TFrmScreenCam::~TFrmScreenCam() { FormDestroy(); }
+
+void TFrmScreenCam::attachWindows(QWidget* message, QWidget* areaSelect, QWidget* tool, QWidget* help) {
+    FrmMyMessage = message;
+    FrmAreaSelect = areaSelect;
+    FrmTool = tool;
+    FrmHelp = help;
+}
+
+void TFrmScreenCam::connectHandlers() {
+    connect(BtnAutoSave, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnAutoSaveClick(); }); });
+    connect(SpeedButton9, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { SpeedButton9Click(); }); });
+    connect(BtnStopRec, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnStopRecClick(); }); });
+}
+
+void TFrmScreenCam::FormCreate() {
+    // Each step stands on its own: whatever fails, the window still comes up, without a message.
+    swallowErrors([this] {
+        // Qt paints every widget double-buffered already, so the picture-heavy panels do not flicker.
+        setGeometry(10, 8, 955, 720);
+        setWindowTitle(QStringLiteral("%1%2").arg(kTitle, kVersion));
+        CreateCaptureEngine();
+        SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);
+
+        const QString folder = SettingsFile->readString(kSection, QStringLiteral("PicPath"), defaultRecordingFolder()).trimmed();
+        EdtRECPath->setText(folder);
+        CurrentFolder = folder.isEmpty() ? QString() : NormaliseFolder(folder);
+        if (!FolderExists(folder) && CreateFolderPath(folder) == CreateFolderResult::Refused) {
+            LblHint->setText(QStringLiteral("非法路径，请重新设置一个路径。"));
+            // The box can only take the focus once the window is on screen.
+            QTimer::singleShot(0, EdtRECPath, [box = EdtRECPath] { box->setFocus(); });
+        }
+    });
+    swallowErrors([this] { FirstRun = SettingsFile->readBool(kSection, QStringLiteral("IsFirtRunSoftware"), true); });
+    swallowErrors([this] { EdtREC->setText(SettingsFile->readString(kSection, QStringLiteral("PicName"), QStringLiteral("REC"))); });
+    swallowErrors([this] { RefreshRecordingList(); });
+    swallowErrors([this] {
+        const bool autoSave = SettingsFile->readBool(kSection, QStringLiteral("autoSaveToPath"), true);
+        // Start from the opposite state so that one toggle sets state, glyph and name box together.
+        BtnAutoSave->setTag(autoSave ? 0 : 1);
+        ToggleAutoSave();
+    });
+    swallowErrors([this] { AutoRunEnabled = SettingsFile->readBool(kSection, QStringLiteral("AutoRun"), false); });
+    swallowErrors([] { ResetStopHotKey(); });
+    swallowErrors([this] { WebBrowserTop->move(WebBrowserTop->x(), -2000); });
+    swallowErrors([this] { TimerRunAvert->start(); });
+}
+
+void TFrmScreenCam::ToggleAutoSave() {
+    QImage glyph = BtnAutoSave->glyph();
+    if (BtnAutoSave->tag() == 0) {
+        BtnAutoSave->setTag(1);
+        LoadBitmapResource(glyph, QStringLiteral("checked"), QStringLiteral("bmp"));
+        ImgRectName->hide();
+        EdtREC->hide();
+    } else {
+        BtnAutoSave->setTag(0);
+        LoadBitmapResource(glyph, QStringLiteral("notchecked"), QStringLiteral("bmp"));
+        ImgRectName->show();
+        EdtREC->show();
+    }
+    BtnAutoSave->setGlyph(glyph);
+}
+
+void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }
+
+void TFrmScreenCam::FormShow() { TimerFirstRun->start(); }
+
+void TFrmScreenCam::FormResize() { FitVideo(); }
+
+void TFrmScreenCam::SpeedButton9Click() {
+    // Closing the main window ends the program; its destruction saves the settings.
+    close();
+}
+
+void TFrmScreenCam::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    swallowErrors([this] { BtnStopRec->click(); });
+    swallowErrors([this] { FreeCaptureEngine(); });
+    swallowErrors([this] { UnregisterStopHotKey(); });
+    swallowErrors([this] { SaveSettings(); });
+    swallowErrors([] { SettingsFile.reset(); });
+}
+
+void TFrmScreenCam::SaveSettings() {
+    if (!SettingsFile) return;
+    // Stop at the first failed write, as a read-only file or folder makes every later one fail too;
+    // the keys not reached keep their old values.
+    const bool ok = SettingsFile->writeBool(kSection, QStringLiteral("IsFirtRunSoftware"), false) &&
+                    SettingsFile->writeString(kSection, QStringLiteral("PicPath"), EdtRECPath->text()) &&
+                    SettingsFile->writeString(kSection, QStringLiteral("PicName"), EdtREC->text()) &&
+                    SettingsFile->writeBool(kSection, QStringLiteral("autoSaveToPath"), autoNaming() == 1) &&
+                    SettingsFile->writeBool(kSection, QStringLiteral("AutoRun"), AutoRunEnabled);
+    Q_UNUSED(ok);
+}
+
+void TFrmScreenCam::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) swallowErrors([this] { FormShow(); });
+}
+
+void TFrmScreenCam::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    swallowErrors([this] { FormResize(); });
+}
+
+void TFrmScreenCam::closeEvent(QCloseEvent* event) {
+    event->accept();
+    // The main window is the program: closing it ends the run, whatever other windows are open.
+    QCoreApplication::quit();
+}
+
+// Filled in by the areas that own them.
+void TFrmScreenCam::CreateCaptureEngine() {}
+void TFrmScreenCam::FreeCaptureEngine() {}
+void TFrmScreenCam::BtnStopRecClick() {}
+void TFrmScreenCam::UnregisterStopHotKey() {}
+void TFrmScreenCam::ClosePlayer() {}
+void TFrmScreenCam::FitVideo() {}
+
+}  // namespace zelq

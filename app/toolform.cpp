@@ -1,0 +1,28 @@
+#include "app/toolform.h"
+
+namespace zelq {
+
+TFrmTool::TFrmTool(QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("FrmTool"));
+    setWindowTitle(QStringLiteral("区域屏幕录像"));
+    setBackgroundColour(this, kWindowColour);
+    setFixedSize(167, 144);
+    BtnStopRec = new SkinButton(QStringLiteral("停止录像"), this);
+    BtnStopRec->setObjectName(QStringLiteral("BtnStopRec"));
+    BtnStopRec->setToolTip(QStringLiteral("停止录像"));
+    BtnStopRec->setGeometry(24, 20, 119, 40);
+    BtnPause = new SkinButton(QStringLiteral("暂停录像"), this);
+    BtnPause->setObjectName(QStringLiteral("BtnPause"));
+    BtnPause->setGeometry(24, 70, 119, 30);
+    BtnPause->hide();
+    MmHint = new QPlainTextEdit(this);
+    MmHint->setObjectName(QStringLiteral("MmHint"));
+    MmHint->setFrameShape(QFrame::NoFrame);
+    MmHint->setPlainText(QStringLiteral("毫秒/帧\n总帧数：\n忽略帧数：\n\n  "));
+    MmHint->setGeometry(8, 70, 151, 66);
+    MmHint->hide();
+}
+
+}  // namespace zelq
