@@ -4,7 +4,9 @@
 // the settings file for the whole run. Its member functions live in several files by area:
 //   screencam_layout.cpp    building the controls
 //   screencam_startup.cpp   start-up, settings file, shutdown, the naming toggle
-//   screencam_library.cpp   recording folder, names and the recordings list
+//   screencam_events.cpp    which control runs which handler
+//   screencam_folder.cpp    the recording folder and the names of new recordings
+//   screencam_library.cpp   the recordings list and its file operations
 // UI thread only.
 
 #include <QLabel>
@@ -24,6 +26,8 @@ class QGroupBox;
 namespace zelq {
 
 class Dialogs;
+class TFrmDirSelect;
+class TFrmReName;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
 struct FileDialogSettings {
@@ -60,13 +64,34 @@ public:
     void BtnAutoSaveClick();
     void SpeedButton9Click();
 
-    // --- recording folder and names ----------------------------------------------------------------
+    // --- recording folder and names (screencam_folder.cpp) -----------------------------------------
+    // Both take the caller's result and hand it back changed, or untouched on failure (the user has
+    // been told why); callers pass the empty text and test the result for emptiness.
+    QString ValidateRecordingFolder(const QString& result);
+    QString MakeAutoRecordingPath(const QString& result);
+    // The typed name for a recording when automatic naming is off; false (and a message) when the
+    // name box is blank.
+    bool MakeManualRecordingPath();
+    void EdtRECPathKeyDown(int key);
+    void EdtRECPathExit();
+    void SpeedButton4Click();
+    void BtnOpenDirClick();
+
+    // --- recordings list (screencam_library.cpp) ---------------------------------------------------
     void RefreshRecordingList();
+    void LbVideoListClick();
+    void LbVideoListKeyDown(int key);
+    void MnDeleteRECClick();
+    QStringList CollectSelectedRecordings() const;
+    void DeleteSelectedRecordings();
+    void MnUpdateRECNameClick();
+    void BtnDefaultOpenClick();
 
     // --- operations other areas provide; empty until those areas are built -----------------------
     void CreateCaptureEngine();
     void FreeCaptureEngine();
     void BtnStopRecClick();
+    void BtnReplayRecClick();
     void UnregisterStopHotKey();
     void ClosePlayer();
     void FitVideo();
@@ -167,12 +192,15 @@ public:
     QWidget* FrmAreaSelect = nullptr;
     QWidget* FrmTool = nullptr;
     QWidget* FrmHelp = nullptr;
+    TFrmDirSelect* FrmDirSelect = nullptr;  // made on first use
+    TFrmReName* FrmReName = nullptr;        // made on first use
 
     Dialogs& dialogs() const { return *dialogs_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -186,6 +214,7 @@ private:
     QLabel* buildStatusLine();
     void buildMenusAndTimers();
     void connectHandlers();
+    void shellOpen(const QString& target);
 
     // The automatic-naming state is the tag of the toggle: 1 automatic, 0 manual.
     int autoNaming() const { return BtnAutoSave->tag(); }

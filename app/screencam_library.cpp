@@ -1,9 +1,15 @@
-// The recordings list of the main window: what is in the recording folder, in recording order.
+// The recordings list of the main window: what is in the recording folder, in recording order, and the
+// operations on the recordings it shows: select, delete, rename, open in the default player.
+#include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 
+#include "app/rename.h"
 #include "app/screencam.h"
 #include "convert/filelist.h"
 #include "convert/recordinglist.h"
+#include "platform/dialogs.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 
 namespace zelq {
@@ -15,6 +21,76 @@ void TFrmScreenCam::RefreshRecordingList() {
     LbVideoList->clear();
     for (const QString& path : files) LbVideoList->addItem(QFileInfo(path).fileName());
     if (LbVideoList->count() > 0) SortRecordingList(LbVideoList);
+}
+
+void TFrmScreenCam::LbVideoListClick() {
+    const QListWidgetItem* current = LbVideoList->currentItem();
+    if (!current) {
+        dialogs().messageBox(QStringLiteral("请选择一个视频文件。"), {}, MsgIcon::None, MsgButtons::Ok, this);
+        LbVideoList->setFocus();
+        return;
+    }
+    CurrentFileName = current->text();
+    CurrentFilePath = QStringLiteral("%1%2").arg(CurrentFolder, CurrentFileName);
+    LblHint->setText(QStringLiteral("当前文件:%1").arg(CurrentFilePath));
+}
+
+void TFrmScreenCam::LbVideoListKeyDown(int key) {
+    if (key == Qt::Key_Delete) DeleteSelectedRecordings();
+}
+
+void TFrmScreenCam::MnDeleteRECClick() { DeleteSelectedRecordings(); }
+
+QStringList TFrmScreenCam::CollectSelectedRecordings() const {
+    QStringList names;
+    for (int i = 0; i < LbVideoList->count(); ++i) {
+        if (LbVideoList->item(i)->isSelected()) names << LbVideoList->item(i)->text();
+    }
+    return names;
+}
+
+void TFrmScreenCam::DeleteSelectedRecordings() {
+    if (CurrentFolder.isEmpty()) return;
+    ClosePlayer();
+    for (const QString& name : CollectSelectedRecordings()) {
+        // A file that cannot be deleted is passed over; the refilled list shows it is still there.
+        QFile::remove(CurrentFolder + name);
+    }
+    RefreshRecordingList();
+    SbVideoScreen->update();
+    PnlVideoControl->hide();
+}
+
+void TFrmScreenCam::MnUpdateRECNameClick() {
+    if (!FrmReName) FrmReName = new TFrmReName(this);
+    const QListWidgetItem* current = LbVideoList->currentItem();
+    if (!current) return;
+    const QString oldName = current->text();
+    FrmReName->SetName(oldName);
+    FrmReName->exec();
+    if (CurrentFolder.isEmpty()) return;
+    const QString newName = FrmReName->NewName;
+    ClosePlayer();
+    // The name is used as typed, but it can neither replace another file nor move the recording out
+    // of its folder.
+    if (newName != oldName && !newName.contains(kFolderSeparator)) {
+        MoveFileNoReplace(QStringLiteral("%1%2").arg(CurrentFolder, oldName),
+                          QStringLiteral("%1%2").arg(CurrentFolder, newName));
+    }
+    RefreshRecordingList();
+}
+
+void TFrmScreenCam::BtnDefaultOpenClick() {
+    if (CurrentFileName.trimmed().isEmpty()) {
+        dialogs().messageBox(QStringLiteral("请选择『录像列表』中一个视频文件"), {}, MsgIcon::None, MsgButtons::Ok, this);
+        return;
+    }
+    const QString path = QStringLiteral("%1%2").arg(CurrentFolder, CurrentFileName);
+    if (FileExists(path)) {
+        shellOpen(path);
+    } else {
+        dialogs().messageBox(QStringLiteral("此视频文件不存在：%1").arg(path), {}, MsgIcon::None, MsgButtons::Ok, this);
+    }
 }
 
 }  // namespace zelq

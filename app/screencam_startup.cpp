@@ -44,12 +44,6 @@ void TFrmScreenCam::attachWindows(QWidget* message, QWidget* areaSelect, QWidget
     FrmHelp = help;
 }
 
-void TFrmScreenCam::connectHandlers() {
-    connect(BtnAutoSave, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnAutoSaveClick(); }); });
-    connect(SpeedButton9, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { SpeedButton9Click(); }); });
-    connect(BtnStopRec, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnStopRecClick(); }); });
-}
-
 void TFrmScreenCam::FormCreate() {
     // Each step stands on its own: whatever fails, the window still comes up, without a message.
     swallowErrors([this] {
@@ -152,6 +146,7 @@ void TFrmScreenCam::closeEvent(QCloseEvent* event) {
 void TFrmScreenCam::CreateCaptureEngine() {}
 void TFrmScreenCam::FreeCaptureEngine() {}
 void TFrmScreenCam::BtnStopRecClick() {}
+void TFrmScreenCam::BtnReplayRecClick() {}
 void TFrmScreenCam::UnregisterStopHotKey() {}
 void TFrmScreenCam::ClosePlayer() {}
 void TFrmScreenCam::FitVideo() {}

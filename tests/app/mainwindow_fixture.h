@@ -44,6 +44,7 @@ protected:
         AppServices services;
         services.dialogs = &dialogs;
         services.settingsPath = settingsPath;
+        services.shellOpen = [this](const QString& target) { opened << target; };
         window = std::make_unique<TFrmScreenCam>(services);
         return *window;
     }
@@ -56,7 +57,18 @@ protected:
         return names;
     }
 
+    // Files a test puts into the recording folder.
+    void touch(const QString& folder, const QStringList& names) {
+        QDir().mkpath(folder);
+        for (const QString& name : names) {
+            QFile f(folder + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+        }
+    }
+    QString recordingFolder() const { return home + "/ZelqWare/ScreenREC/"; }
+
     QTemporaryDir dir;
+    QStringList opened;  // what was handed to the desktop
     QString home;
     QString settingsPath;
     QByteArray oldHome;

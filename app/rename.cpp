@@ -1,0 +1,53 @@
+#include "app/rename.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace zelq {
+
+TFrmReName::TFrmReName(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("FrmReName"));
+    setWindowTitle(QStringLiteral("重命名"));
+    setBackgroundColour(this, kWindowColour);
+
+    EdtName = new QLineEdit(this);
+    EdtName->setObjectName(QStringLiteral("EdtName"));
+    EdtName->setMinimumWidth(260);
+    // Enter in the box confirms; returnPressed fires for both Enter keys.
+    connect(EdtName, &QLineEdit::returnPressed, this, [this] { BtnConfirmClick(); });
+    BtnConfirm = new SkinButton(QStringLiteral("确定"), this);
+    BtnConfirm->setObjectName(QStringLiteral("BtnConfirm"));
+    BtnClose = new SkinButton(QStringLiteral("关闭"), this);
+    BtnClose->setObjectName(QStringLiteral("BtnClose"));
+    connect(BtnConfirm, &QAbstractButton::clicked, this, [this] { BtnConfirmClick(); });
+    connect(BtnClose, &QAbstractButton::clicked, this, [this] { BtnCloseClick(); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 19, 22, 15);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("名称"), this));
+    row->addWidget(EdtName, 1);
+    layout->addLayout(row);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (SkinButton* b : {BtnConfirm, BtnClose}) {
+        b->setFixedSize(80, 28);
+        buttons->addWidget(b);
+    }
+    layout->addLayout(buttons);
+}
+
+void TFrmReName::SetName(const QString& name) {
+    NewName = name;
+    EdtName->setText(name);
+}
+
+void TFrmReName::BtnConfirmClick() {
+    NewName = EdtName->text();
+    accept();
+}
+
+void TFrmReName::BtnCloseClick() { reject(); }
+
+}  // namespace zelq

@@ -1,0 +1,99 @@
+// Which control runs which handler. Every handler runs through swallowErrors: an unexpected failure
+// ends that handler quietly and the program goes on.
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "app/screencam.h"
+#include "platform/guard.h"
+#include "platform/shellopen.h"
+
+namespace zelq {
+
+namespace {
+
+template <typename Handler>
+void bind(QAbstractButton* button, TFrmScreenCam* window, Handler handler) {
+    QObject::connect(button, &QAbstractButton::clicked, window,
+                     [window, handler] { swallowErrors([window, handler] { (window->*handler)(); }); });
+}
+
+template <typename Handler>
+void bind(QAction* action, TFrmScreenCam* window, Handler handler) {
+    QObject::connect(action, &QAction::triggered, window,
+                     [window, handler] { swallowErrors([window, handler] { (window->*handler)(); }); });
+}
+
+bool isNavigationKey(int key) {
+    switch (key) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
+void TFrmScreenCam::connectHandlers() {
+    bind(BtnAutoSave, this, &TFrmScreenCam::BtnAutoSaveClick);
+    bind(SpeedButton9, this, &TFrmScreenCam::SpeedButton9Click);
+    bind(BtnStopRec, this, &TFrmScreenCam::BtnStopRecClick);
+    bind(BtnOpenDir, this, &TFrmScreenCam::BtnOpenDirClick);
+    bind(SpeedButton4, this, &TFrmScreenCam::SpeedButton4Click);
+    bind(SpeedButton5, this, &TFrmScreenCam::MnDeleteRECClick);
+    bind(BtnAlterName, this, &TFrmScreenCam::MnUpdateRECNameClick);
+    bind(BtnDefaultOpen, this, &TFrmScreenCam::BtnDefaultOpenClick);
+    bind(BtnReplayRec, this, &TFrmScreenCam::BtnReplayRecClick);
+
+    bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
+    bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
+    bind(N4, this, &TFrmScreenCam::BtnDefaultOpenClick);
+    bind(N5, this, &TFrmScreenCam::BtnOpenDirClick);
+
+    connect(LbVideoList, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PmRecList->popup(LbVideoList->viewport()->mapToGlobal(at)); });
+    connect(LbVideoList, &QListWidget::itemDoubleClicked, this,
+            [this] { swallowErrors([this] { BtnReplayRecClick(); }); });
+
+    EdtRECPath->installEventFilter(this);
+    LbVideoList->installEventFilter(this);
+    LbVideoList->viewport()->installEventFilter(this);
+}
+
+bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == EdtRECPath) {
+        if (type == QEvent::FocusOut) swallowErrors([this] { EdtRECPathExit(); });
+        if (type == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            swallowErrors([this, key] { EdtRECPathKeyDown(key); });
+        }
+    } else if (watched == LbVideoList) {
+        if (type == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            swallowErrors([this, key] { LbVideoListKeyDown(key); });
+        }
+        // The list's own key handling has moved the current item by the time the key comes up.
+        if (type == QEvent::KeyRelease && isNavigationKey(static_cast<QKeyEvent*>(event)->key())) {
+            swallowErrors([this] { LbVideoListClick(); });
+        }
+    } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        swallowErrors([this] { LbVideoListClick(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFrmScreenCam::shellOpen(const QString& target) {
+    if (services_.shellOpen) {
+        services_.shellOpen(target);
+    } else {
+        ShellOpen(target);
+    }
+}
+
+}  // namespace zelq

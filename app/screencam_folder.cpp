@@ -1,0 +1,98 @@
+// The recording folder and the names of new recordings: the path box, the folder dialog, the check
+// made before a recording starts and the next free number.
+#include <QFileInfo>
+#include <QKeyEvent>
+
+#include "app/dirselect.h"
+#include "app/screencam.h"
+#include "convert/filelist.h"
+#include "platform/dialogs.h"
+#include "platform/paths.h"
+#include "platform/textnum.h"
+
+namespace zelq {
+
+QString TFrmScreenCam::ValidateRecordingFolder(const QString& result) {
+    try {
+        const QString text = EdtRECPath->text();
+        CurrentFolder = NormaliseFolder(text);
+        const QString drive = DrivePart(text);
+        if (DriveExists(drive)) {
+            if (!FolderExists(CurrentFolder)) CreateFolderPath(CurrentFolder);
+            return CurrentFolder;
+        }
+        dialogs().messageBox(QStringLiteral("磁盘%1不存在，请重选择一个路径。").arg(drive), {}, MsgIcon::None,
+                             MsgButtons::Ok, this);
+        EdtRECPath->setFocus();
+        return result;
+    } catch (...) {
+        dialogs().messageBox(QStringLiteral("请选择一个合法的文件夹名称"), {}, MsgIcon::None, MsgButtons::Ok, this);
+        EdtRECPath->setFocus();
+        return QString();
+    }
+}
+
+QString TFrmScreenCam::MakeAutoRecordingPath(const QString& result) {
+    const QString text = EdtRECPath->text();
+    if (!FolderExists(text) && CreateFolderPath(text) == CreateFolderResult::Refused) {
+        dialogs().messageBox(QStringLiteral("请输入一个合法路径名"), {}, MsgIcon::None, MsgButtons::Ok, this);
+        EdtRECPath->setFocus();
+        return result;
+    }
+    const QString folder = NormaliseFolder(text);
+    QStringList files;
+    ListFolderFiles(folder, QStringLiteral("avi"), files);
+    // 64 bits, so that a file named after the largest 32-bit number cannot make the next one negative.
+    long long highest = 0;
+    for (const QString& path : files) {
+        QString stem = QFileInfo(path).fileName();
+        stem.remove(QStringLiteral(".avi"), Qt::CaseSensitive);
+        if (const auto number = parseInteger(stem); number && *number > highest) highest = *number;
+    }
+    CurrentFileName = QStringLiteral("%1.%2").arg(highest + 1).arg(QStringLiteral("avi"));
+    return folder + CurrentFileName;
+}
+
+bool TFrmScreenCam::MakeManualRecordingPath() {
+    if (EdtREC->text().trimmed().isEmpty()) {
+        dialogs().messageBox(QStringLiteral("请输入要屏幕录像名称。"), {}, MsgIcon::None, MsgButtons::Ok, this);
+        EdtREC->setFocus();
+        return false;
+    }
+    CurrentFileName = QStringLiteral("%1.avi").arg(EdtREC->text());
+    CurrentFilePath = CurrentFolder + CurrentFileName;
+    return true;
+}
+
+void TFrmScreenCam::EdtRECPathKeyDown(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+    // Enter refills the list for the folder in force; a newly typed folder takes effect on leaving the box.
+    RefreshRecordingList();
+    LblHint->setText(QStringLiteral("当前路径:%1").arg(CurrentFolder));
+}
+
+void TFrmScreenCam::EdtRECPathExit() {
+    CurrentFolder = NormaliseFolder(EdtRECPath->text().trimmed());
+    LblHint->setText(QStringLiteral("当前路径:%1").arg(CurrentFolder));
+    CurrentFilePath = CurrentFolder + CurrentFileName;
+}
+
+void TFrmScreenCam::SpeedButton4Click() {
+    if (!FrmDirSelect) FrmDirSelect = new TFrmDirSelect(this);
+    if (FolderExists(EdtRECPath->text())) FrmDirSelect->openAt(EdtRECPath->text());
+    FrmDirSelect->exec();
+    const QString chosen = FrmDirSelect->SelectedPath;
+    if (chosen.isEmpty()) return;
+    EdtRECPath->setText(chosen);
+    CurrentFolder = NormaliseFolder(chosen);
+    OpenDialog1.initialDir = chosen;
+    SaveAVIDialog.initialDir = chosen;
+    RefreshRecordingList();
+}
+
+void TFrmScreenCam::BtnOpenDirClick() {
+    const QString folder = ValidateRecordingFolder(QString());
+    if (!folder.isEmpty()) shellOpen(folder);
+}
+
+}  // namespace zelq

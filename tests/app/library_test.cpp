@@ -1,0 +1,144 @@
+#include <QApplication>
+#include <QFileInfo>
+#include <QTest>
+#include <QTimer>
+
+#include "app/rename.h"
+#include "mainwindow_fixture.h"
+
+using namespace zelq;
+using zelq::test::MainWindowTest;
+
+namespace {
+
+void renameTo(const QString& name) {
+    QTimer::singleShot(0, [name] {
+        auto* dialog = qobject_cast<TFrmReName*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->EdtName->setText(name);
+        QTest::keyClick(dialog->EdtName, Qt::Key_Return);
+    });
+}
+
+void selectNames(QListWidget* list, const QStringList& names) {
+    list->clearSelection();
+    for (int i = 0; i < list->count(); ++i) {
+        if (names.contains(list->item(i)->text())) list->item(i)->setSelected(true);
+    }
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, ClickingAnItemMakesItTheCurrentRecording) {
+    touch(recordingFolder(), {"1.avi", "2.avi"});
+    TFrmScreenCam& w = open();
+    w.show();
+    QTest::mouseClick(w.LbVideoList->viewport(), Qt::LeftButton, {}, w.LbVideoList->visualItemRect(w.LbVideoList->item(1)).center());
+    EXPECT_EQ(w.CurrentFileName, "2.avi");
+    EXPECT_EQ(w.CurrentFilePath, recordingFolder() + "2.avi");
+    EXPECT_EQ(w.LblHint->text(), QStringLiteral("当前文件:") + recordingFolder() + "2.avi");
+    QTest::keyClick(w.LbVideoList, Qt::Key_Up);
+    EXPECT_EQ(w.CurrentFileName, "1.avi");
+    EXPECT_TRUE(dialogs.calls().empty());
+
+    w.RefreshRecordingList();  // no current item any more
+    QTest::mouseClick(w.LbVideoList->viewport(), Qt::LeftButton, {}, QPoint(5, w.LbVideoList->viewport()->height() - 5));
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("请选择一个视频文件。")});
+}
+
+TEST_F(MainWindowTest, DeleteRemovesExactlyTheSelectedFilesWithoutAQuestion) {
+    touch(recordingFolder(), {"1.avi", "2.avi", "3.avi", "4.avi", "keep.txt"});
+    TFrmScreenCam& w = open();
+    selectNames(w.LbVideoList, {"1.avi", "3.avi", "4.avi"});
+    w.LbVideoList->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    QTest::keyClick(w.LbVideoList, Qt::Key_Delete);
+    EXPECT_EQ(listed(), QStringList{"2.avi"});
+    EXPECT_TRUE(QFile::exists(recordingFolder() + "2.avi"));
+    EXPECT_TRUE(QFile::exists(recordingFolder() + "keep.txt"));
+    EXPECT_FALSE(QFile::exists(recordingFolder() + "3.avi"));
+    EXPECT_TRUE(w.PnlVideoControl->isHidden());
+    EXPECT_TRUE(dialogs.calls().empty());
+
+    // After the current recording is gone, opening it says so.
+    w.CurrentFileName = "3.avi";
+    w.BtnDefaultOpen->click();
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("此视频文件不存在：") + recordingFolder() + "3.avi"});
+
+    // With no folder the delete does nothing and the list keeps its items.
+    w.CurrentFolder.clear();
+    selectNames(w.LbVideoList, {"2.avi"});
+    w.SpeedButton5->click();
+    EXPECT_EQ(listed(), QStringList{"2.avi"});
+    EXPECT_TRUE(QFile::exists(recordingFolder() + "2.avi"));
+}
+
+TEST_F(MainWindowTest, RenameNeverReplacesOrMovesAnotherFile) {
+    const QString folder = recordingFolder();
+    touch(folder, {"5.avi", "6.avi"});
+    QFile six(folder + "6.avi");
+    ASSERT_TRUE(six.open(QIODevice::WriteOnly));
+    six.write("six");
+    six.close();
+    TFrmScreenCam& w = open();
+
+    w.LbVideoList->setCurrentRow(0);  // 5.avi
+    renameTo("6.avi");
+    w.BtnAlterName->click();
+    EXPECT_EQ(listed(), QStringList({"5.avi", "6.avi"}));
+    QFile check(folder + "6.avi");
+    ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+    EXPECT_EQ(check.readAll(), "six");
+
+    w.LbVideoList->setCurrentRow(0);
+    renameTo("../escaped.avi");
+    w.MnUpdateRECName->trigger();
+    EXPECT_EQ(listed(), QStringList({"5.avi", "6.avi"}));
+    EXPECT_FALSE(QFile::exists(home + "/ZelqWare/escaped.avi"));
+
+    w.LbVideoList->setCurrentRow(0);
+    renameTo("clip.mp4");
+    w.BtnAlterName->click();
+    EXPECT_EQ(listed(), QStringList{"6.avi"});  // no longer an avi name, but still on disk
+    EXPECT_TRUE(QFile::exists(folder + "clip.mp4"));
+
+    w.LbVideoList->setCurrentRow(0);
+    const QString odd = QStringLiteral("演示 \"引号\"\n第二行.avi");
+    renameTo(odd);
+    w.BtnAlterName->click();
+    EXPECT_EQ(listed(), QStringList{odd});
+
+    // Closing the dialog without confirming changes nothing.
+    w.LbVideoList->setCurrentRow(0);
+    QTimer::singleShot(0, [] { qobject_cast<TFrmReName*>(QApplication::activeModalWidget())->BtnClose->click(); });
+    w.BtnAlterName->click();
+    EXPECT_EQ(listed(), QStringList{odd});
+    EXPECT_TRUE(dialogs.calls().empty());
+}
+
+TEST_F(MainWindowTest, OpenInTheDefaultPlayerNeedsACurrentRecording) {
+    touch(recordingFolder(), {"1.avi"});
+    TFrmScreenCam& w = open();
+    w.BtnDefaultOpen->click();
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("请选择『录像列表』中一个视频文件")});
+    w.CurrentFileName = "1.avi";
+    w.N4->trigger();
+    EXPECT_EQ(opened, QStringList{recordingFolder() + "1.avi"});
+}
+
+TEST_F(MainWindowTest, TheListFollowsTheDiskWhateverHappensToTheFolder) {
+    touch(recordingFolder(), {"1.avi"});
+    TFrmScreenCam& w = open();
+    EXPECT_EQ(listed(), QStringList{"1.avi"});
+    ASSERT_TRUE(QDir(recordingFolder()).removeRecursively());
+    w.RefreshRecordingList();
+    EXPECT_TRUE(listed().isEmpty());
+    EXPECT_TRUE(QFileInfo(recordingFolder()).isDir());  // made again, as at start
+
+    // A path far beyond what the file system takes: nothing listed, nothing breaks.
+    w.CurrentFolder = "/" + QString(4000, QLatin1Char('x')) + "/";
+    w.RefreshRecordingList();
+    EXPECT_TRUE(listed().isEmpty());
+    w.EdtRECPath->setText(w.CurrentFolder);
+    EXPECT_FALSE(w.ValidateRecordingFolder({}).isEmpty());
+    EXPECT_EQ(w.MakeAutoRecordingPath({}), w.CurrentFolder + "1.avi");
+}
