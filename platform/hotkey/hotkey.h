@@ -1,0 +1,53 @@
+#pragma once
+// Global hot keys on X11: a key combination grabbed on the root window, so that it reaches this program
+// whichever window has the focus. A combination another client already holds cannot be grabbed; that is
+// a failed registration, as on any desktop where two programs cannot own the same hot key.
+//
+// Keys are given as Windows virtual-key codes with MOD_* modifier bits, the form in which the hot-key
+// dialog describes them; a table maps them to X keysyms. Presses arrive as hotKeyPressed(id).
+// UI thread only (it uses the application's own X connection and event filter).
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace zelq {
+
+constexpr unsigned kModAlt = 1;      // MOD_ALT
+constexpr unsigned kModControl = 2;  // MOD_CONTROL
+constexpr unsigned kModShift = 4;    // MOD_SHIFT
+constexpr unsigned kModWin = 8;      // MOD_WIN
+constexpr unsigned kVkEscape = 27;
+
+// The X keysym for a virtual-key code, or 0 when the code names no key.
+std::uint32_t keysymForVirtualKey(unsigned vk);
+
+class GlobalHotKeys final : public QObject, public QAbstractNativeEventFilter {
+    Q_OBJECT
+public:
+    GlobalHotKeys();
+    ~GlobalHotKeys() override;
+
+    // False when the key is unknown, there is no X display, the identifier is taken, or another client
+    // holds the combination (nothing stays grabbed then).
+    bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey);
+    // Releases every grab made for the identifier; false when it was not registered.
+    bool UnregisterHotKey(int id);
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+signals:
+    // The hot-key message: a registered combination was pressed.
+    void hotKeyPressed(int id);
+
+private:
+    struct Grab {
+        std::uint8_t keycode;
+        std::uint16_t modifiers;  // X modifier mask without the lock keys
+    };
+    std::map<int, std::vector<Grab>> grabs_;
+};
+
+}  // namespace zelq
