@@ -9,7 +9,7 @@ namespace zelq {
 TFrmDirSelect::TFrmDirSelect(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("FrmDirSelect"));
     setWindowTitle(QStringLiteral("文件夹选择"));
-    setBackgroundColour(this, kWindowColour);
+    installSkinFrame(this);
     resize(420, 480);
 
     model_ = new QFileSystemModel(this);
@@ -39,7 +39,7 @@ TFrmDirSelect::TFrmDirSelect(QWidget* owner) : QDialog(owner) {
     connect(BtnCancel, &QAbstractButton::clicked, this, [this] { BtnCancelClick(); });
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(10, 15, 14, 11);  // inside the window skin's strips
+    layout->setContentsMargins(kSkinMargins);
     layout->addWidget(ShellTreeView1, 1);
     auto* strip = new QHBoxLayout;
     strip->addStretch(1);

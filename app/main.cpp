@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
 
     zelq::TFrmScreenCam mainWindow(services);
     zelq::TFrmMyMessage message(&mainWindow);
-    zelq::TFrmAreaSelect areaSelect(&mainWindow);
+    zelq::TFrmAreaSelect areaSelect(dialogs, &mainWindow);
     zelq::TFrmTool tool(&mainWindow);
     zelq::TFrmHelp help(&mainWindow);
     mainWindow.attachWindows(&message, &areaSelect, &tool, &help);

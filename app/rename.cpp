@@ -9,7 +9,7 @@ namespace zelq {
 TFrmReName::TFrmReName(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("FrmReName"));
     setWindowTitle(QStringLiteral("重命名"));
-    setBackgroundColour(this, kWindowColour);
+    installSkinFrame(this);
 
     EdtName = new QLineEdit(this);
     EdtName->setObjectName(QStringLiteral("EdtName"));
@@ -24,7 +24,7 @@ TFrmReName::TFrmReName(QWidget* owner) : QDialog(owner) {
     connect(BtnClose, &QAbstractButton::clicked, this, [this] { BtnCloseClick(); });
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 19, 22, 15);
+    layout->setContentsMargins(kSkinMargins + QMargins(8, 4, 8, 4));
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("名称"), this));
     row->addWidget(EdtName, 1);

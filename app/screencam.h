@@ -91,6 +91,7 @@ public:
     void CreateCaptureEngine();
     void FreeCaptureEngine();
     void BtnStopRecClick();
+    void BtnHotKeySetClick();
     void BtnReplayRecClick();
     void UnregisterStopHotKey();
     void ClosePlayer();

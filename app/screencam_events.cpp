@@ -48,6 +48,7 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnAlterName, this, &TFrmScreenCam::MnUpdateRECNameClick);
     bind(BtnDefaultOpen, this, &TFrmScreenCam::BtnDefaultOpenClick);
     bind(BtnReplayRec, this, &TFrmScreenCam::BtnReplayRecClick);
+    bind(BtnHotKeySet, this, &TFrmScreenCam::BtnHotKeySetClick);
 
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);

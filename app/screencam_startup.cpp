@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "app/globalparam.h"
-#include "app/hotkeyglobals.h"
+#include "app/hotkeyset.h"
 #include "app/screencam.h"
 #include "convert/bitmapresource.h"
 #include "platform/dialogs.h"
@@ -94,6 +94,8 @@ void TFrmScreenCam::ToggleAutoSave() {
 }
 
 void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }
+
+void TFrmScreenCam::BtnHotKeySetClick() { ShowHotkeyDialog(false); }
 
 void TFrmScreenCam::FormShow() { TimerFirstRun->start(); }
 

@@ -1,5 +1,9 @@
 #include "app/toolform.h"
 
+#include <QCloseEvent>
+
+#include "platform/guard.h"
+
 namespace zelq {
 
 TFrmTool::TFrmTool(QWidget* owner)
@@ -23,6 +27,19 @@ TFrmTool::TFrmTool(QWidget* owner)
     MmHint->setPlainText(QStringLiteral("毫秒/帧\n总帧数：\n忽略帧数：\n\n  "));
     MmHint->setGeometry(8, 70, 151, 66);
     MmHint->hide();
+    connect(BtnStopRec, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnStopRecClick(); }); });
+}
+
+void TFrmTool::BtnStopRecClick() {
+    if (onStop) onStop();
+    hide();
+}
+
+void TFrmTool::closeEvent(QCloseEvent* event) {
+    swallowErrors([this] {
+        if (onStop) onStop();
+    });
+    event->accept();
 }
 
 }  // namespace zelq

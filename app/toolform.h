@@ -3,6 +3,7 @@
 
 #include <QPlainTextEdit>
 #include <QWidget>
+#include <functional>
 
 #include "platform/skin.h"
 
@@ -13,9 +14,18 @@ class TFrmTool : public QWidget {
 public:
     explicit TFrmTool(QWidget* owner = nullptr);
 
+    // The main window's stop, run by the stop button and by closing the window.
+    std::function<void()> onStop;
+
+    void BtnStopRecClick();
+    void BtnPauseClick() {}
+
     SkinButton* BtnStopRec = nullptr;
     SkinButton* BtnPause = nullptr;
     QPlainTextEdit* MmHint = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 };
 
 }  // namespace zelq

@@ -1,6 +1,7 @@
 #include "skin.h"
 
 #include <QEnterEvent>
+#include <QEvent>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPalette>
@@ -76,6 +77,50 @@ void SkinButton::leaveEvent(QEvent* event) {
     hovered_ = false;
     update();
     QAbstractButton::leaveEvent(event);
+}
+
+namespace {
+
+// Keeps the four strips of a window at its edges.
+class SkinFrameKeeper final : public QObject {
+public:
+    SkinFrameKeeper(QWidget* window) : QObject(window), window_(window) {
+        top_ = new SkinStrip(Qt::Horizontal, window);
+        bottom_ = new SkinStrip(Qt::Horizontal, window);
+        left_ = new SkinStrip(Qt::Vertical, window);
+        right_ = new SkinStrip(Qt::Vertical, window);
+        window->installEventFilter(this);
+        place();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) place();
+        return false;
+    }
+
+private:
+    void place() {
+        const int w = window_->width(), h = window_->height();
+        top_->setGeometry(0, 0, w, kSkinMargins.top());
+        bottom_->setGeometry(0, h - kSkinMargins.bottom(), w, kSkinMargins.bottom());
+        left_->setGeometry(0, kSkinMargins.top(), kSkinMargins.left(), h - kSkinMargins.top() - kSkinMargins.bottom());
+        right_->setGeometry(w - kSkinMargins.right(), kSkinMargins.top(), kSkinMargins.right(),
+                            h - kSkinMargins.top() - kSkinMargins.bottom());
+    }
+
+    QWidget* window_;
+    SkinStrip* top_;
+    SkinStrip* bottom_;
+    SkinStrip* left_;
+    SkinStrip* right_;
+};
+
+}  // namespace
+
+void installSkinFrame(QWidget* window) {
+    setBackgroundColour(window, kWindowColour);
+    new SkinFrameKeeper(window);
 }
 
 SkinStrip::SkinStrip(Qt::Orientation orientation, QWidget* parent) : QWidget(parent), orientation_(orientation) {}

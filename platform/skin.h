@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QColor>
 #include <QImage>
+#include <QMargins>
 #include <QWidget>
 
 namespace zelq {
@@ -47,6 +48,12 @@ private:
     int tag_ = 0;
     bool hovered_ = false;
 };
+
+// Frames a window with the skin every window of the program shares: picture strips 15 pixels high at the
+// top, 11 at the bottom, 10 wide on the left and 14 on the right, kept at the edges as the window resizes.
+// Content laid out inside the window should leave those margins free (kSkinMargins).
+void installSkinFrame(QWidget* window);
+inline const QMargins kSkinMargins{10, 15, 14, 11};
 
 // A decorative strip of the window frame: a gentle gradient in the strip colour with a thin edge line.
 class SkinStrip : public QWidget {
