@@ -2,15 +2,19 @@
 // Owning handles for the C objects of FFmpeg and xcb. Every such object the program creates is held by
 // one of these from the moment it exists, so that every path out of a function releases it.
 
+#include <sys/shm.h>
+
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
+#include <xcb/shm.h>
 #include <xcb/xcb.h>
 }
 
@@ -58,6 +62,88 @@ struct XcbConnectionDeleter {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };
 using XcbConnectionPtr = std::unique_ptr<xcb_connection_t, XcbConnectionDeleter>;
+
+// A System V shared-memory segment mapped into this process, the buffer the X server writes screen images
+// into. The segment is marked for removal as soon as the server has attached it too (or when this owner
+// goes), so that the kernel frees it once both sides detach, even if the process dies without unwinding.
+class SharedMemorySegment {
+public:
+    SharedMemorySegment() = default;
+    // Invalid (valid() false) when the system refuses the segment.
+    explicit SharedMemorySegment(std::size_t size) {
+        id_ = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id_ < 0) return;
+        void* addr = shmat(id_, nullptr, 0);
+        if (addr == reinterpret_cast<void*>(-1)) {
+            markForRemoval();
+            id_ = -1;
+            return;
+        }
+        addr_ = addr;
+        size_ = size;
+    }
+    SharedMemorySegment(SharedMemorySegment&& other) noexcept { swap(other); }
+    SharedMemorySegment& operator=(SharedMemorySegment&& other) noexcept {
+        SharedMemorySegment gone(std::move(other));
+        swap(gone);
+        return *this;
+    }
+    ~SharedMemorySegment() {
+        if (addr_) shmdt(addr_);
+        markForRemoval();
+    }
+
+    bool valid() const { return addr_ != nullptr; }
+    int id() const { return id_; }
+    void* data() const { return addr_; }
+    std::size_t size() const { return size_; }
+    // Safe once every process that needs the segment has attached it: it lives until the last detach.
+    void markForRemoval() {
+        if (id_ >= 0 && !removed_) shmctl(id_, IPC_RMID, nullptr);
+        removed_ = true;
+    }
+
+private:
+    void swap(SharedMemorySegment& other) noexcept {
+        std::swap(id_, other.id_);
+        std::swap(addr_, other.addr_);
+        std::swap(size_, other.size_);
+        std::swap(removed_, other.removed_);
+    }
+    int id_ = -1;
+    void* addr_ = nullptr;
+    std::size_t size_ = 0;
+    bool removed_ = false;
+};
+
+// The X server's attachment of a shared-memory segment (MIT-SHM), detached when the owner goes. The
+// connection must outlive the owner.
+class XcbShmAttachment {
+public:
+    XcbShmAttachment() = default;
+    XcbShmAttachment(xcb_connection_t* connection, xcb_shm_seg_t seg) : connection_(connection), seg_(seg) {}
+    XcbShmAttachment(XcbShmAttachment&& other) noexcept
+        : connection_(std::exchange(other.connection_, nullptr)), seg_(other.seg_) {}
+    XcbShmAttachment& operator=(XcbShmAttachment&& other) noexcept {
+        XcbShmAttachment gone(std::move(other));
+        std::swap(connection_, gone.connection_);
+        std::swap(seg_, gone.seg_);
+        return *this;
+    }
+    ~XcbShmAttachment() {
+        if (connection_) {
+            xcb_shm_detach(connection_, seg_);
+            xcb_flush(connection_);
+        }
+    }
+
+    bool valid() const { return connection_ != nullptr; }
+    xcb_shm_seg_t seg() const { return seg_; }
+
+private:
+    xcb_connection_t* connection_ = nullptr;
+    xcb_shm_seg_t seg_ = 0;
+};
 
 // av_err2str is a macro built on a compound literal, which C++ does not have.
 inline std::string avErrorText(int errnum) {

@@ -1,0 +1,81 @@
+#include "bitmaptodib.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "capture/frame/dibpalette.h"
+#include "platform/dialogs.h"
+
+namespace zelq {
+
+namespace {
+
+using Row = const std::uint32_t*;  // 0xffRRGGBB pixels
+
+void row32(Row src, std::uint8_t* dst, int width) {
+    auto* out = reinterpret_cast<std::uint32_t*>(dst);
+    for (int x = 0; x < width; ++x) out[x] = src[x] & 0x00ffffffu;
+}
+
+void row24(Row src, std::uint8_t* dst, int width) {
+    for (int x = 0; x < width; ++x, dst += 3) {
+        const std::uint32_t p = src[x];
+        dst[0] = static_cast<std::uint8_t>(p);
+        dst[1] = static_cast<std::uint8_t>(p >> 8);
+        dst[2] = static_cast<std::uint8_t>(p >> 16);
+    }
+}
+
+void row16(Row src, std::uint8_t* dst, int width) {
+    for (int x = 0; x < width; ++x, dst += 2) {
+        const std::uint32_t p = src[x];
+        const std::uint32_t v = (p >> 9 & 0x7c00) | (p >> 6 & 0x03e0) | (p >> 3 & 0x001f);
+        dst[0] = static_cast<std::uint8_t>(v);
+        dst[1] = static_cast<std::uint8_t>(v >> 8);
+    }
+}
+
+void row8(Row src, std::uint8_t* dst, int width) {
+    for (int x = 0; x < width; ++x) dst[x] = paletteIndex(src[x]);
+}
+
+using RowConverter = void (*)(Row, std::uint8_t*, int);
+
+RowConverter converterFor(int bitsPerPixel) {
+    switch (bitsPerPixel) {
+        case 32: return row32;
+        case 24: return row24;
+        case 16: return row16;
+        case 8: return row8;
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+Frame BitmapToDIB(const QImage& bitmap, int bitsPerPixel, Dialogs& dialogs) {
+    Frame frame = Frame::allocate(bitmap.width(), bitmap.height(), bitsPerPixel);
+    if (!frame) return frame;
+    const RowConverter convert = converterFor(bitsPerPixel);
+    if (!convert || bitmap.isNull()) {
+        dialogs.messageBox(QStringLiteral("Error retrieving bitmap bits"), QStringLiteral("Error"), MsgIcon::None,
+                           MsgButtons::Ok);
+        return frame;
+    }
+    if (bitsPerPixel == 8) std::copy_n(fixedPalette().begin(), 256, frame.colourTable());
+
+    const QImage source = bitmap.format() == QImage::Format_RGB32 || bitmap.format() == QImage::Format_ARGB32
+                              ? bitmap
+                              : bitmap.convertToFormat(QImage::Format_RGB32);
+    const int height = source.height();
+    const std::size_t stride = frame.rowBytes();
+    auto* pixels = reinterpret_cast<std::uint8_t*>(frame.pixels());
+    // Bottom-up: the first row in the block is the image's last.
+    for (int y = 0; y < height; ++y) {
+        convert(reinterpret_cast<Row>(source.constScanLine(height - 1 - y)), pixels + stride * static_cast<std::size_t>(y),
+                source.width());
+    }
+    return frame;
+}
+
+}  // namespace zelq

@@ -1,0 +1,65 @@
+#include "pixellayout.h"
+
+#include <bit>
+#include <cstring>
+
+namespace zelq {
+
+namespace {
+
+// One colour channel of a pixel value, widened to 8 bits so that the channel's full value gives 255.
+struct Channel {
+    explicit Channel(std::uint32_t mask)
+        : shift(mask ? std::countr_zero(mask) : 0), max(mask ? mask >> std::countr_zero(mask) : 1) {}
+    std::uint32_t extract(std::uint32_t pixel, std::uint32_t mask) const {
+        const std::uint32_t value = (pixel & mask) >> shift;
+        return (value * 255 + max / 2) / max;
+    }
+    int shift;
+    std::uint32_t max;
+};
+
+std::uint32_t readPixel(const std::uint8_t* p, int bytes, bool lsbFirst) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        const int byte = lsbFirst ? bytes - 1 - i : i;
+        value = (value << 8) | p[byte];
+    }
+    return value;
+}
+
+bool isPlainXrgb(const PixelLayout& l) {
+    return l.bitsPerPixel == 32 && l.lsbFirst && l.redMask == 0xff0000 && l.greenMask == 0x00ff00 &&
+           l.blueMask == 0x0000ff && std::endian::native == std::endian::little;
+}
+
+}  // namespace
+
+std::size_t PixelLayout::rowBytes(int width) const {
+    const std::size_t bits = static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel);
+    const std::size_t pad = static_cast<std::size_t>(scanlinePad);
+    return (bits + pad - 1) / pad * pad / 8;
+}
+
+bool PixelLayout::supported() const {
+    const bool knownSize = bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
+    return knownSize && redMask && greenMask && blueMask && scanlinePad >= 8 && scanlinePad % 8 == 0;
+}
+
+void convertRowToRgb32(const PixelLayout& layout, const std::uint8_t* src, std::uint32_t* dst, int width) {
+    if (isPlainXrgb(layout)) {
+        // The common case: the server's words are already 0x??RRGGBB; only the unused byte needs setting.
+        std::memcpy(dst, src, static_cast<std::size_t>(width) * 4);
+        for (int x = 0; x < width; ++x) dst[x] |= 0xff000000u;
+        return;
+    }
+    const Channel red(layout.redMask), green(layout.greenMask), blue(layout.blueMask);
+    const int bytes = layout.bitsPerPixel / 8;
+    for (int x = 0; x < width; ++x, src += bytes) {
+        const std::uint32_t pixel = readPixel(src, bytes, layout.lsbFirst);
+        dst[x] = 0xff000000u | red.extract(pixel, layout.redMask) << 16 |
+                 green.extract(pixel, layout.greenMask) << 8 | blue.extract(pixel, layout.blueMask);
+    }
+}
+
+}  // namespace zelq
