@@ -17,6 +17,10 @@
 
 namespace zelq {
 
+// The two colours of the frame (0x00BBGGRR): pale yellow while a capture is taken, green between captures.
+constexpr quint32 kCapturingColour = 0x00B4FFFF;        // RGB(255, 255, 180)
+constexpr quint32 kBetweenCapturesColour = 0x0050FF00;  // RGB(0, 255, 80)
+
 class TFlashingWnd : public QWidget {
     Q_OBJECT
 public:
