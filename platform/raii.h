@@ -72,7 +72,8 @@ public:
     // Invalid (valid() false) when the system refuses the segment.
     explicit SharedMemorySegment(std::size_t size) {
         id_ = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (id_ < 0) return;
+        if (id_ < 0)
+            return;
         void* addr = shmat(id_, nullptr, 0);
         if (addr == reinterpret_cast<void*>(-1)) {
             markForRemoval();
@@ -89,7 +90,8 @@ public:
         return *this;
     }
     ~SharedMemorySegment() {
-        if (addr_) shmdt(addr_);
+        if (addr_)
+            shmdt(addr_);
         markForRemoval();
     }
 
@@ -99,7 +101,8 @@ public:
     std::size_t size() const { return size_; }
     // Safe once every process that needs the segment has attached it: it lives until the last detach.
     void markForRemoval() {
-        if (id_ >= 0 && !removed_) shmctl(id_, IPC_RMID, nullptr);
+        if (id_ >= 0 && !removed_)
+            shmctl(id_, IPC_RMID, nullptr);
         removed_ = true;
     }
 

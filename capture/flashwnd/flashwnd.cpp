@@ -36,9 +36,11 @@ QRegion TFlashingWnd::frameShape(int width, int height) {
     // Bands that cut each side between its brackets; on a short side the bands would reach into the
     // opposite bracket, so the side is left whole instead.
     const int sideEndY = height + kMargin - 19;  // the vertical arms start 19 rows above the bottom edge
-    if (sideEndY > kArm) shape -= QRegion(0, kArm, outerWidth, sideEndY - kArm);
+    if (sideEndY > kArm)
+        shape -= QRegion(0, kArm, outerWidth, sideEndY - kArm);
     const int sideEndX = width + kMargin - 19;
-    if (sideEndX > kArm) shape -= QRegion(kArm, 0, sideEndX - kArm, outerHeight);
+    if (sideEndX > kArm)
+        shape -= QRegion(kArm, 0, sideEndX - kArm, outerHeight);
     return shape;
 }
 
@@ -82,7 +84,8 @@ void TFlashingWnd::hideFrame() {
 
 void TFlashingWnd::paintEvent(QPaintEvent*) {
     // The whole window in the colour; the shape cuts the painting down to the brackets.
-    if (!colour_) return;
+    if (!colour_)
+        return;
     QPainter painter(this);
     painter.fillRect(rect(), *colour_);
 }

@@ -9,8 +9,10 @@ namespace {
 
 std::uint32_t blend(std::uint32_t under, std::uint32_t over) {
     const std::uint32_t a = over >> 24;
-    if (a == 255) return over | 0xff000000u;
-    if (a == 0) return under;
+    if (a == 255)
+        return over | 0xff000000u;
+    if (a == 0)
+        return under;
     std::uint32_t out = 0xff000000u;
     for (int shift = 0; shift < 24; shift += 8) {
         const std::uint32_t o = over >> shift & 0xff, u = under >> shift & 0xff;

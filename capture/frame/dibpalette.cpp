@@ -11,14 +11,18 @@ constexpr int kCubeStep = 51;  // 255 / (kCubeLevels - 1)
 constexpr int kCubeEntries = kCubeLevels * kCubeLevels * kCubeLevels;
 constexpr int kExtraGreys = 256 - kCubeEntries;
 
-constexpr int cubeIndex(int r, int g, int b) { return (r * kCubeLevels + g) * kCubeLevels + b; }
+constexpr int cubeIndex(int r, int g, int b) {
+    return (r * kCubeLevels + g) * kCubeLevels + b;
+}
 // The k-th extra grey, k = 1..40: evenly spread, and never equal to one of the cube's greys.
-constexpr int extraGrey(int k) { return (k * 255 + (kExtraGreys + 1) / 2) / (kExtraGreys + 1); }
+constexpr int extraGrey(int k) {
+    return (k * 255 + (kExtraGreys + 1) / 2) / (kExtraGreys + 1);
+}
 
 struct Tables {
     std::array<RgbQuad, 256> palette{};
-    std::array<std::uint8_t, 256> cubeLevel{};    // channel value -> nearest cube level
-    std::array<std::uint8_t, 256> greyIndex{};    // grey value -> nearest grey entry
+    std::array<std::uint8_t, 256> cubeLevel{};  // channel value -> nearest cube level
+    std::array<std::uint8_t, 256> greyIndex{};  // grey value -> nearest grey entry
 
     Tables() {
         for (int r = 0; r < kCubeLevels; ++r)
@@ -38,7 +42,8 @@ struct Tables {
             for (int i = 0; i < 256; ++i) {
                 const RgbQuad& e = palette[i];
                 const bool grey = e.rgbRed == e.rgbGreen && e.rgbGreen == e.rgbBlue;
-                if (grey && std::abs(e.rgbRed - v) < std::abs(palette[best].rgbRed - v)) best = i;
+                if (grey && std::abs(e.rgbRed - v) < std::abs(palette[best].rgbRed - v))
+                    best = i;
             }
             greyIndex[v] = static_cast<std::uint8_t>(best);
         }
@@ -52,12 +57,15 @@ const Tables& tables() {
 
 }  // namespace
 
-const std::array<RgbQuad, 256>& fixedPalette() { return tables().palette; }
+const std::array<RgbQuad, 256>& fixedPalette() {
+    return tables().palette;
+}
 
 std::uint8_t paletteIndex(std::uint32_t rgb) {
     const Tables& t = tables();
     const int r = (rgb >> 16) & 0xff, g = (rgb >> 8) & 0xff, b = rgb & 0xff;
-    if (r == g && g == b) return t.greyIndex[r];
+    if (r == g && g == b)
+        return t.greyIndex[r];
     return static_cast<std::uint8_t>(cubeIndex(t.cubeLevel[r], t.cubeLevel[g], t.cubeLevel[b]));
 }
 

@@ -7,20 +7,23 @@
 namespace zelq {
 
 Frame Frame::allocate(int width, int height, int bitsPerPixel) {
-    if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 32) return {};
+    if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
+        return {};
     // dibRowBytes takes the product in 64 bits; a width of 2^31 - 1 at 32 bits still fits.
     const std::uint64_t rowBytes = dibRowBytes(width, bitsPerPixel);
     const std::uint64_t tableBytes = 4u * static_cast<std::uint64_t>(dibColourTableEntries(bitsPerPixel));
     const std::uint64_t imageBytes = rowBytes * static_cast<std::uint64_t>(height);
     const std::uint64_t total = sizeof(BitmapInfoHeader) + tableBytes + imageBytes;
     // biSizeImage is a 32-bit field; a frame whose pixels it cannot count is no frame.
-    if (imageBytes > std::numeric_limits<std::uint32_t>::max() || total > std::numeric_limits<std::size_t>::max()) {
+    if (imageBytes > std::numeric_limits<std::uint32_t>::max() ||
+        total > std::numeric_limits<std::size_t>::max()) {
         return {};
     }
     Frame frame;
     // calloc: the block must be zero-filled, and fresh large blocks come from the kernel already zeroed.
     frame.block_.reset(static_cast<std::byte*>(std::calloc(static_cast<std::size_t>(total), 1)));
-    if (!frame.block_) return {};
+    if (!frame.block_)
+        return {};
     frame.size_ = static_cast<std::size_t>(total);
     BitmapInfoHeader header;
     header.biWidth = width;
@@ -35,26 +38,32 @@ Frame Frame::allocate(int width, int height, int bitsPerPixel) {
 
 BitmapInfoHeader Frame::header() const {
     BitmapInfoHeader header;
-    if (block_) std::memcpy(&header, block_.get(), sizeof header);
+    if (block_)
+        std::memcpy(&header, block_.get(), sizeof header);
     return header;
 }
 
 void Frame::setHeader(const BitmapInfoHeader& header) {
-    if (block_) std::memcpy(block_.get(), &header, sizeof header);
+    if (block_)
+        std::memcpy(block_.get(), &header, sizeof header);
 }
 
 RgbQuad* Frame::colourTable() {
-    if (!block_ || header().biClrUsed == 0) return nullptr;
+    if (!block_ || header().biClrUsed == 0)
+        return nullptr;
     return reinterpret_cast<RgbQuad*>(block_.get() + sizeof(BitmapInfoHeader));
 }
 
 std::byte* Frame::pixels() {
-    if (!block_) return nullptr;
+    if (!block_)
+        return nullptr;
     const BitmapInfoHeader h = header();
     return block_.get() + h.biSize + 4u * h.biClrUsed;
 }
 
-const std::byte* Frame::pixels() const { return const_cast<Frame*>(this)->pixels(); }
+const std::byte* Frame::pixels() const {
+    return const_cast<Frame*>(this)->pixels();
+}
 
 std::size_t Frame::rowBytes() const {
     const BitmapInfoHeader h = header();

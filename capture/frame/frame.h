@@ -54,6 +54,8 @@ private:
 };
 
 // Releases the frame's block and leaves the frame as none; nothing happens for none.
-inline void FreeFrame(Frame& frame) { frame.reset(); }
+inline void FreeFrame(Frame& frame) {
+    frame.reset();
+}
 
 }  // namespace zelq

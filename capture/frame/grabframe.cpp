@@ -19,30 +19,37 @@ Frame captureFailed(Dialogs& dialogs) {
 
 void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, QImage& image, int left, int top) {
     const std::optional<QPoint> pointer = grabber.pointerPosition();
-    if (!pointer) return;
+    if (!pointer)
+        return;
     QPoint at = *pointer - QPoint(left, top);
     // Placed so that the picture covers the pointer where the cursor now on screen covers it: its
     // top-left corner sits the current cursor's hot spot up and left of the pointer.
-    if (const std::optional<QPoint> hotSpot = grabber.cursorHotSpot()) at -= *hotSpot;
+    if (const std::optional<QPoint> hotSpot = grabber.cursorHotSpot())
+        at -= *hotSpot;
     drawCursor(image, settings.ArrowCursor ? *settings.ArrowCursor : standardArrowCursor(), at);
 }
 
 }  // namespace
 
-Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker, Dialogs& dialogs,
-                int left, int top, int width, int height) {
+Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
+                Dialogs& dialogs, int left, int top, int width, int height) {
     FrameWindowHooks* window = settings.ShowFrame ? worker : nullptr;
     if (window) {
-        if (settings.FollowSource) window->moveFrame(left, top, width, height);
+        if (settings.FollowSource)
+            window->moveFrame(left, top, width, height);
         window->flash(true);
     }
     QImage image;
-    if (!grabber.grab(left, top, width, height, image)) return captureFailed(dialogs);
-    if (settings.DrawCursor) drawPointer(grabber, settings, image, left, top);
+    if (!grabber.grab(left, top, width, height, image))
+        return captureFailed(dialogs);
+    if (settings.DrawCursor)
+        drawPointer(grabber, settings, image, left, top);
 
     Frame frame = BitmapToDIB(image, settings.BitsPerPixel, dialogs);
-    if (!frame) return captureFailed(dialogs);
-    if (window) window->flash(false);
+    if (!frame)
+        return captureFailed(dialogs);
+    if (window)
+        window->flash(false);
     return frame;
 }
 

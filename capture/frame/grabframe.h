@@ -22,11 +22,12 @@ class Dialogs;
 class ScreenGrabber;
 
 struct GrabSettings {
-    int BitsPerPixel = 32;       // depth of the frame: 8, 16, 24 or 32
-    bool DrawCursor = true;      // draw the pointer (as ArrowCursor) into the frame
-    bool ShowFrame = true;       // flash the frame window around each capture while recording
-    bool FollowSource = false;   // move the frame window to the rectangle before each capture
-    const CursorImage* ArrowCursor = nullptr;  // the picture drawn for the pointer; nullptr: the standard arrow
+    int BitsPerPixel = 32;      // depth of the frame: 8, 16, 24 or 32
+    bool DrawCursor = true;     // draw the pointer (as ArrowCursor) into the frame
+    bool ShowFrame = true;      // flash the frame window around each capture while recording
+    bool FollowSource = false;  // move the frame window to the rectangle before each capture
+    const CursorImage* ArrowCursor =
+        nullptr;  // the picture drawn for the pointer; nullptr: the standard arrow
 };
 
 // The frame window as the recording worker reaches it. Each call returns once the UI thread has done the
@@ -41,7 +42,7 @@ public:
 // Grabs (left, top, width, height) in screen pixels. `worker` is the recording worker, or nullptr when
 // none runs (the compressor probe): then the frame window is left alone. Returns none after showing
 // "Error capturing a frame!" when no frame can be made (empty rectangle, no memory, no screen).
-Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker, Dialogs& dialogs,
-                int left, int top, int width, int height);
+Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
+                Dialogs& dialogs, int left, int top, int width, int height);
 
 }  // namespace zelq

@@ -10,26 +10,26 @@ namespace {
 // The arrow, row by row: 'X' outline (black), '.' body (white), ' ' no pixel. The tip is the top-left
 // pixel, which is where the pointer's position is.
 constexpr std::array<std::string_view, 20> kArrowRows = {
-    "X",            //
-    "XX",           //
-    "X.X",          //
-    "X..X",         //
-    "X...X",        //
-    "X....X",       //
-    "X.....X",      //
-    "X......X",     //
-    "X.......X",    //
-    "X........X",   //
-    "X.........X",  //
-    "X..........X", //
-    "X......XXXXX", //
-    "X...X..X",     //
-    "X..XX..X",     //
-    "X.X  X..X",    //
-    "XX   X..X",    //
-    "X     X..X",   //
-    "      X..X",   //
-    "       XX",    //
+    "X",             //
+    "XX",            //
+    "X.X",           //
+    "X..X",          //
+    "X...X",         //
+    "X....X",        //
+    "X.....X",       //
+    "X......X",      //
+    "X.......X",     //
+    "X........X",    //
+    "X.........X",   //
+    "X..........X",  //
+    "X......XXXXX",  //
+    "X...X..X",      //
+    "X..XX..X",      //
+    "X.X  X..X",     //
+    "XX   X..X",     //
+    "X     X..X",    //
+    "      X..X",    //
+    "       XX",     //
 };
 constexpr int kArrowWidth = 12;
 
@@ -40,8 +40,10 @@ CursorImage buildArrow() {
         const std::string_view row = kArrowRows[static_cast<std::size_t>(y)];
         for (int x = 0; x < static_cast<int>(row.size()); ++x) {
             const char c = row[static_cast<std::size_t>(x)];
-            if (c == 'X') image.setPixel(x, y, 0xff000000u);
-            if (c == '.') image.setPixel(x, y, 0xffffffffu);
+            if (c == 'X')
+                image.setPixel(x, y, 0xff000000u);
+            if (c == '.')
+                image.setPixel(x, y, 0xffffffffu);
         }
     }
     return CursorImage{image, QPoint(0, 0)};

@@ -8,8 +8,8 @@
 namespace zelq {
 
 struct CursorImage {
-    QImage image;   // Format_ARGB32; fully transparent where the cursor has no pixel
-    QPoint hotSpot; // the pixel of the image that sits on the pointer position
+    QImage image;    // Format_ARGB32; fully transparent where the cursor has no pixel
+    QPoint hotSpot;  // the pixel of the image that sits on the pointer position
 };
 
 // The standard arrow: black outline, white body, its hot spot at the tip (0, 0). Built once, on first

@@ -10,9 +10,9 @@
 namespace zelq {
 
 struct PixelLayout {
-    int bitsPerPixel = 32;      // bits of one pixel in an image (32 for a depth-24 screen)
-    int scanlinePad = 32;       // rows of an image are padded to a multiple of this many bits
-    bool lsbFirst = true;       // image byte order of the server
+    int bitsPerPixel = 32;  // bits of one pixel in an image (32 for a depth-24 screen)
+    int scanlinePad = 32;   // rows of an image are padded to a multiple of this many bits
+    bool lsbFirst = true;   // image byte order of the server
     std::uint32_t redMask = 0xff0000;
     std::uint32_t greenMask = 0x00ff00;
     std::uint32_t blueMask = 0x0000ff;

@@ -32,7 +32,8 @@ namespace {
 const xcb_screen_t* screenNumber(const xcb_setup_t* setup, int number) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(setup);
     for (int i = 0; it.rem > 0; ++i, xcb_screen_next(&it)) {
-        if (i == number) return it.data;
+        if (i == number)
+            return it.data;
     }
     return nullptr;
 }
@@ -50,9 +51,10 @@ bool readLayout(const xcb_setup_t* setup, const xcb_screen_t* screen, PixelLayou
     }
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem > 0; xcb_depth_next(&d)) {
         for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v)) {
-            if (v.data->visual_id != screen->root_visual) continue;
-            const bool trueColour =
-                v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR || v.data->_class == XCB_VISUAL_CLASS_DIRECT_COLOR;
+            if (v.data->visual_id != screen->root_visual)
+                continue;
+            const bool trueColour = v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR ||
+                                    v.data->_class == XCB_VISUAL_CLASS_DIRECT_COLOR;
             layout.redMask = v.data->red_mask;
             layout.greenMask = v.data->green_mask;
             layout.blueMask = v.data->blue_mask;
@@ -68,14 +70,17 @@ bool extensionPresent(xcb_connection_t* c, xcb_extension_t* extension) {
 }
 
 bool sharedMemoryOffered(xcb_connection_t* c) {
-    if (!extensionPresent(c, &xcb_shm_id)) return false;
-    XcbReply<xcb_shm_query_version_reply_t> version(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
+    if (!extensionPresent(c, &xcb_shm_id))
+        return false;
+    XcbReply<xcb_shm_query_version_reply_t> version(
+        xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr));
     return version != nullptr;
 }
 
 // XFixes answers nothing until the client has said which version it speaks.
 bool xfixesReady(xcb_connection_t* c) {
-    if (!extensionPresent(c, &xcb_xfixes_id)) return false;
+    if (!extensionPresent(c, &xcb_xfixes_id))
+        return false;
     XcbReply<xcb_xfixes_query_version_reply_t> version(
         xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
     return version != nullptr;
@@ -86,16 +91,19 @@ bool xfixesReady(xcb_connection_t* c) {
 ScreenGrabber::ScreenGrabber(Transport transport, const char* displayName) : d_(std::make_unique<Impl>()) {
     int number = 0;
     XcbConnectionPtr connection(xcb_connect(displayName, &number));
-    if (!connection || xcb_connection_has_error(connection.get())) return;
+    if (!connection || xcb_connection_has_error(connection.get()))
+        return;
     const xcb_setup_t* setup = xcb_get_setup(connection.get());
     const xcb_screen_t* screen = screenNumber(setup, number);
-    if (!screen) return;
+    if (!screen)
+        return;
     d_->root = screen->root;
     d_->width = screen->width_in_pixels;
     d_->height = screen->height_in_pixels;
     d_->depth = screen->root_depth;
     d_->layoutReadable = readLayout(setup, screen, d_->layout);
-    d_->sharedMemory = transport == Transport::SharedMemoryIfPossible && sharedMemoryOffered(connection.get());
+    d_->sharedMemory =
+        transport == Transport::SharedMemoryIfPossible && sharedMemoryOffered(connection.get());
     d_->xfixes = xfixesReady(connection.get());
     d_->connection = std::move(connection);
 }
@@ -110,19 +118,31 @@ ScreenGrabber& ScreenGrabber::forCurrentThread() {
 bool ScreenGrabber::isConnected() const {
     return d_->connection && !xcb_connection_has_error(d_->connection.get());
 }
-int ScreenGrabber::bitsPerPixel() const { return d_->connection ? d_->layout.bitsPerPixel : 0; }
-int ScreenGrabber::depth() const { return d_->depth; }
-int ScreenGrabber::width() const { return d_->width; }
-int ScreenGrabber::height() const { return d_->height; }
-bool ScreenGrabber::usesSharedMemory() const { return d_->sharedMemory; }
+int ScreenGrabber::bitsPerPixel() const {
+    return d_->connection ? d_->layout.bitsPerPixel : 0;
+}
+int ScreenGrabber::depth() const {
+    return d_->depth;
+}
+int ScreenGrabber::width() const {
+    return d_->width;
+}
+int ScreenGrabber::height() const {
+    return d_->height;
+}
+bool ScreenGrabber::usesSharedMemory() const {
+    return d_->sharedMemory;
+}
 
 bool ScreenGrabber::grab(int left, int top, int width, int height, QImage& image) {
-    if (!isConnected() || !d_->layoutReadable || width <= 0 || height <= 0) return false;
+    if (!isConnected() || !d_->layoutReadable || width <= 0 || height <= 0)
+        return false;
     const bool reusable = image.width() == width && image.height() == height &&
                           image.format() == QImage::Format_RGB32 && image.isDetached();
     if (!reusable) {
         image = QImage(width, height, QImage::Format_RGB32);
-        if (image.isNull()) return false;
+        if (image.isNull())
+            return false;
     }
     // Clip in 64 bits: left + width may not fit an int.
     const std::int64_t x0 = std::max<std::int64_t>(left, 0);
@@ -132,8 +152,10 @@ bool ScreenGrabber::grab(int left, int top, int width, int height, QImage& image
     const bool wholeOnScreen = x0 == left && y0 == top && x1 - x0 == width && y1 - y0 == height;
     // The server refuses a GetImage that reaches past the screen, so only the part on it is asked for and
     // the rest is black, as where there is no screen.
-    if (!wholeOnScreen) image.fill(0xff000000u);
-    if (x1 <= x0 || y1 <= y0) return true;
+    if (!wholeOnScreen)
+        image.fill(0xff000000u);
+    if (x1 <= x0 || y1 <= y0)
+        return true;
     const QRect onScreen(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                          static_cast<int>(y1 - y0));
     return fetch(onScreen, image, QPoint(static_cast<int>(x0 - left), static_cast<int>(y0 - top)));
@@ -141,7 +163,8 @@ bool ScreenGrabber::grab(int left, int top, int width, int height, QImage& image
 
 bool ScreenGrabber::fetch(const QRect& onScreen, QImage& image, QPoint at) {
     if (d_->sharedMemory) {
-        if (fetchShared(onScreen, image, at)) return true;
+        if (fetchShared(onScreen, image, at))
+            return true;
         // Refused by the server (another machine's display, say): plain requests from now on.
         d_->sharedMemory = false;
         d_->attachment = XcbShmAttachment();
@@ -152,7 +175,8 @@ bool ScreenGrabber::fetch(const QRect& onScreen, QImage& image, QPoint at) {
 
 namespace {
 
-void copyRows(const PixelLayout& layout, const std::uint8_t* src, QImage& image, QPoint at, const QSize& size) {
+void copyRows(const PixelLayout& layout, const std::uint8_t* src, QImage& image, QPoint at,
+              const QSize& size) {
     const std::size_t stride = layout.rowBytes(size.width());
     for (int y = 0; y < size.height(); ++y) {
         auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(at.y() + y)) + at.x();
@@ -164,18 +188,21 @@ void copyRows(const PixelLayout& layout, const std::uint8_t* src, QImage& image,
 
 bool ScreenGrabber::fetchShared(const QRect& onScreen, QImage& image, QPoint at) {
     xcb_connection_t* c = d_->connection.get();
-    const std::size_t bytes = d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
-    if (!ensureSegment(bytes)) return false;
+    const std::size_t bytes =
+        d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
+    if (!ensureSegment(bytes))
+        return false;
     xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
         c,
-        xcb_shm_get_image(c, d_->root, static_cast<std::int16_t>(onScreen.x()),
-                          static_cast<std::int16_t>(onScreen.y()), static_cast<std::uint16_t>(onScreen.width()),
-                          static_cast<std::uint16_t>(onScreen.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
-                          d_->attachment.seg(), 0),
+        xcb_shm_get_image(
+            c, d_->root, static_cast<std::int16_t>(onScreen.x()), static_cast<std::int16_t>(onScreen.y()),
+            static_cast<std::uint16_t>(onScreen.width()), static_cast<std::uint16_t>(onScreen.height()), ~0u,
+            XCB_IMAGE_FORMAT_Z_PIXMAP, d_->attachment.seg(), 0),
         &error));
     XcbReply<xcb_generic_error_t> errorOwner(error);
-    if (!reply || error) return false;
+    if (!reply || error)
+        return false;
     copyRows(d_->layout, static_cast<const std::uint8_t*>(d_->segment.data()), image, at, onScreen.size());
     return true;
 }
@@ -188,23 +215,29 @@ bool ScreenGrabber::fetchPlain(const QRect& onScreen, QImage& image, QPoint at) 
                       static_cast<std::int16_t>(onScreen.y()), static_cast<std::uint16_t>(onScreen.width()),
                       static_cast<std::uint16_t>(onScreen.height()), ~0u),
         nullptr));
-    if (!reply) return false;
-    const std::size_t needed = d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
-    if (static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < needed) return false;
+    if (!reply)
+        return false;
+    const std::size_t needed =
+        d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
+    if (static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < needed)
+        return false;
     copyRows(d_->layout, xcb_get_image_data(reply.get()), image, at, onScreen.size());
     return true;
 }
 
 bool ScreenGrabber::ensureSegment(std::size_t bytes) {
-    if (d_->attachment.valid() && d_->segment.size() >= bytes) return true;
+    if (d_->attachment.valid() && d_->segment.size() >= bytes)
+        return true;
     d_->attachment = XcbShmAttachment();
     d_->segment = SharedMemorySegment(bytes);
-    if (!d_->segment.valid()) return false;
+    if (!d_->segment.valid())
+        return false;
     xcb_connection_t* c = d_->connection.get();
     const xcb_shm_seg_t seg = xcb_generate_id(c);
-    XcbReply<xcb_generic_error_t> error(
-        xcb_request_check(c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(d_->segment.id()), 0)));
-    if (error) return false;
+    XcbReply<xcb_generic_error_t> error(xcb_request_check(
+        c, xcb_shm_attach_checked(c, seg, static_cast<std::uint32_t>(d_->segment.id()), 0)));
+    if (error)
+        return false;
     // Both sides have it mapped now; from here the kernel frees it when the last one lets go.
     d_->segment.markForRemoval();
     d_->attachment = XcbShmAttachment(c, seg);
@@ -212,19 +245,24 @@ bool ScreenGrabber::ensureSegment(std::size_t bytes) {
 }
 
 std::optional<QPoint> ScreenGrabber::pointerPosition() {
-    if (!isConnected()) return std::nullopt;
+    if (!isConnected())
+        return std::nullopt;
     xcb_connection_t* c = d_->connection.get();
-    XcbReply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, xcb_query_pointer(c, d_->root), nullptr));
-    if (!reply) return std::nullopt;
+    XcbReply<xcb_query_pointer_reply_t> reply(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, d_->root), nullptr));
+    if (!reply)
+        return std::nullopt;
     return QPoint(reply->root_x, reply->root_y);
 }
 
 std::optional<QPoint> ScreenGrabber::cursorHotSpot() {
-    if (!isConnected() || !d_->xfixes) return std::nullopt;
+    if (!isConnected() || !d_->xfixes)
+        return std::nullopt;
     xcb_connection_t* c = d_->connection.get();
     XcbReply<xcb_xfixes_get_cursor_image_reply_t> reply(
         xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr));
-    if (!reply) return std::nullopt;
+    if (!reply)
+        return std::nullopt;
     return QPoint(reply->xhot, reply->yhot);
 }
 

@@ -23,14 +23,17 @@ namespace {
 const QRgb kPaleYellow = qRgb(255, 255, 180);
 const QRgb kGreen = qRgb(0, 255, 80);
 
-QRegion inclusive(int x0, int x1, int y0, int y1) { return QRegion(QRect(QPoint(x0, y0), QPoint(x1, y1))); }
+QRegion inclusive(int x0, int x1, int y0, int y1) {
+    return QRegion(QRect(QPoint(x0, y0), QPoint(x1, y1)));
+}
 
 // The brackets as the table of the frame window's design lists them, arm by arm (inclusive ranges).
 QRegion bracketTable(int w, int h) {
-    return inclusive(0, 23, 0, 7) + inclusive(0, 7, 0, 23)                                 // top-left
-           + inclusive(w - 11, w + 15, 0, 7) + inclusive(w + 9, w + 15, 0, 23)             // top-right
-           + inclusive(0, 23, h + 9, h + 15) + inclusive(0, 7, h - 11, h + 15)             // bottom-left
-           + inclusive(w - 11, w + 15, h + 9, h + 15) + inclusive(w + 9, w + 15, h - 11, h + 15);  // bottom-right
+    return inclusive(0, 23, 0, 7) + inclusive(0, 7, 0, 23)                      // top-left
+           + inclusive(w - 11, w + 15, 0, 7) + inclusive(w + 9, w + 15, 0, 23)  // top-right
+           + inclusive(0, 23, h + 9, h + 15) + inclusive(0, 7, h - 11, h + 15)  // bottom-left
+           + inclusive(w - 11, w + 15, h + 9, h + 15) +
+           inclusive(w + 9, w + 15, h - 11, h + 15);  // bottom-right
 }
 
 TEST(TFlashingWnd, IsShapedAsTheFourBracketsOutsideTheRectangle) {
@@ -43,8 +46,8 @@ TEST(TFlashingWnd, IsShapedAsTheFourBracketsOutsideTheRectangle) {
     }
     // Short sides: no cut between the brackets, so each side is one bar round the hole.
     EXPECT_EQ(TFlashingWnd::frameShape(20, 10), QRegion(0, 0, 36, 26) - QRegion(8, 8, 21, 11));
-    EXPECT_EQ(TFlashingWnd::frameShape(20, 100), QRegion(0, 0, 36, 116) - QRegion(8, 8, 21, 101) -
-                                                     QRegion(0, 24, 36, 100 - 35));
+    EXPECT_EQ(TFlashingWnd::frameShape(20, 100),
+              QRegion(0, 0, 36, 116) - QRegion(8, 8, 21, 101) - QRegion(0, 24, 36, 100 - 35));
 }
 
 TEST(TFlashingWnd, StartsHiddenAndSetAreaPlacesItRoundTheRectangle) {
@@ -82,7 +85,8 @@ protected:
         for (int y = 0; y < seen.height(); ++y)
             for (int x = 0; x < seen.width(); ++x) {
                 const QRgb expected = shape.contains(QPoint(x, y)) ? colour : below.pixel(x, y);
-                if (seen.pixel(x, y) != expected) ++wrong;
+                if (seen.pixel(x, y) != expected)
+                    ++wrong;
             }
         EXPECT_EQ(wrong, 0);
     }
@@ -120,8 +124,12 @@ TEST_F(FrameOnScreen, PaintsBracketsNearTheScreenCornerWhole) {
 // The frame window as the engine's worker reaches it: each call is handed to the UI thread.
 struct WindowHooks : FrameWindowHooks {
     explicit WindowHooks(TFlashingWnd& w) : window(w) {}
-    void moveFrame(int left, int top, int width, int height) override { window.SetArea(left, top, width, height); }
-    void flash(bool capturing) override { window.PaintFrame(capturing ? kCapturingColour : kBetweenCapturesColour); }
+    void moveFrame(int left, int top, int width, int height) override {
+        window.SetArea(left, top, width, height);
+    }
+    void flash(bool capturing) override {
+        window.PaintFrame(capturing ? kCapturingColour : kBetweenCapturesColour);
+    }
     TFlashingWnd& window;
 };
 
@@ -165,8 +173,9 @@ TEST_F(FrameOnScreen, FollowsAndFlashesForAWorkerThatGrabsMeanwhile) {
         window.SetArea(area.x() - 30, area.y(), area.width(), area.height());
         window.showFrame();
         for (int i = 0; i < 3; ++i) {
-            frames.push_back(GrabFrame(ScreenGrabber::forCurrentThread(), GrabSettings{32, false, true, true, nullptr},
-                                       &hooks, dialogs, area.x(), area.y(), area.width(), area.height()));
+            frames.push_back(GrabFrame(ScreenGrabber::forCurrentThread(),
+                                       GrabSettings{32, false, true, true, nullptr}, &hooks, dialogs,
+                                       area.x(), area.y(), area.width(), area.height()));
         }
         done = true;
     });
@@ -179,7 +188,8 @@ TEST_F(FrameOnScreen, FollowsAndFlashesForAWorkerThatGrabsMeanwhile) {
     EXPECT_EQ(window.geometry(), area.adjusted(-8, -8, 8, 8));
     EXPECT_TRUE(shows(area.topLeft() - QPoint(8, 8), kGreen));
     test::ScriptedDialogs quiet;
-    const Frame expected = BitmapToDIB(under.picture().copy(area.translated(-under.area().topLeft())), 32, quiet);
+    const Frame expected =
+        BitmapToDIB(under.picture().copy(area.translated(-under.area().topLeft())), 32, quiet);
     ASSERT_EQ(frames.size(), 3u);
     for (const Frame& frame : frames) {
         ASSERT_TRUE(frame);

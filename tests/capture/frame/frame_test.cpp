@@ -29,14 +29,18 @@ std::uint16_t u16(const std::byte* p) {
     return v;
 }
 
-std::vector<int> bytes(const std::uint8_t* p, int n) { return std::vector<int>(p, p + n); }
+std::vector<int> bytes(const std::uint8_t* p, int n) {
+    return std::vector<int>(p, p + n);
+}
 
 // A picture with every byte different, and some pixels in the palette's exact colours.
 QImage picture(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb((x * 7 + y * 31) & 0xff, (x * 13 + y * 5 + 100) & 0xff, (x * 3 + y * 17 + 9) & 0xff));
+            image.setPixel(
+                x, y,
+                qRgb((x * 7 + y * 31) & 0xff, (x * 13 + y * 5 + 100) & 0xff, (x * 3 + y * 17 + 9) & 0xff));
     image.setPixel(0, 0, qRgb(51, 204, 255));
     return image;
 }
@@ -102,7 +106,8 @@ TEST(BitmapToDIB, LaysOutHeaderTableAndPaddedBottomUpRowsAtEveryDepth) {
         }
         if (c.depth == 8) {
             // (51, 204, 255) is a cube colour: level 1, 4, 5.
-            EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(pixels)[c.rowBytes * (height - 1)], 36 * 1 + 6 * 4 + 5);
+            EXPECT_EQ(reinterpret_cast<const std::uint8_t*>(pixels)[c.rowBytes * (height - 1)],
+                      36 * 1 + 6 * 4 + 5);
         }
     }
 }

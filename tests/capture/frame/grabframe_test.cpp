@@ -34,7 +34,8 @@ QImage withArrow(QImage image, QPoint topLeft) {
     for (int y = 0; y < arrow.height(); ++y)
         for (int x = 0; x < arrow.width(); ++x) {
             const QPoint at = topLeft + QPoint(x, y);
-            if (qAlpha(arrow.pixel(x, y)) == 255 && image.rect().contains(at)) image.setPixel(at, arrow.pixel(x, y));
+            if (qAlpha(arrow.pixel(x, y)) == 255 && image.rect().contains(at))
+                image.setPixel(at, arrow.pixel(x, y));
         }
     return image;
 }
@@ -43,7 +44,8 @@ class GrabFrameTest : public testing::Test {
 protected:
     // The recorded rectangle lies inside the pattern window, so the pointer can be put next to it while
     // the cursor on screen (the window's, hot spot (5, 9)) stays known.
-    const test::PatternWindow window{QRect(200, 150, 321, 203), test::patternImage(321, 203, 7), QPoint(5, 9)};
+    const test::PatternWindow window{QRect(200, 150, 321, 203), test::patternImage(321, 203, 7),
+                                     QPoint(5, 9)};
     const QRect rect{210, 160, 301, 181};
     ScreenGrabber grabber;
     test::ScriptedDialogs dialogs;
@@ -59,7 +61,8 @@ TEST_F(GrabFrameTest, HoldsExactlyTheScreenWhenThePointerIsOutsideOrNotDrawn) {
     test::warpPointer(rect.bottomRight() + QPoint(6, 10));
     for (const int depth : {8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
-        EXPECT_TRUE(sameBlock(grab(GrabSettings{depth, true, true, false, nullptr}), expectedFrame(screen(), depth)));
+        EXPECT_TRUE(
+            sameBlock(grab(GrabSettings{depth, true, true, false, nullptr}), expectedFrame(screen(), depth)));
     }
     // Pointer inside, but not drawn.
     test::warpPointer(rect.center());
@@ -75,7 +78,8 @@ TEST_F(GrabFrameTest, DrawsTheArrowAtThePointerLessTheHotSpotOfTheCursorOnScreen
     EXPECT_TRUE(sameBlock(frame, expectedFrame(withArrow(screen(), arrowAt), 32)));
     // The tip, read straight from the block: black, in row arrowAt.y() counted from the top.
     const std::size_t row = static_cast<std::size_t>(rect.height() - 1 - arrowAt.y());
-    const auto* tip = reinterpret_cast<const std::uint8_t*>(frame.pixels()) + row * frame.rowBytes() + 4 * arrowAt.x();
+    const auto* tip =
+        reinterpret_cast<const std::uint8_t*>(frame.pixels()) + row * frame.rowBytes() + 4 * arrowAt.x();
     EXPECT_EQ(std::vector<int>(tip, tip + 4), (std::vector<int>{0, 0, 0, 0}));
 }
 
@@ -97,8 +101,8 @@ TEST_F(GrabFrameTest, CutsTheArrowAtTheRectangleEdge) {
 struct RecordingHooks : FrameWindowHooks {
     std::vector<std::string> calls;
     void moveFrame(int l, int t, int w, int h) override {
-        calls.push_back("move " + std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(w) + "," +
-                        std::to_string(h));
+        calls.push_back("move " + std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(w) +
+                        "," + std::to_string(h));
     }
     void flash(bool capturing) override { calls.push_back(capturing ? "yellow" : "green"); }
 };
@@ -114,7 +118,8 @@ TEST_F(GrabFrameTest, FlashesAndMovesTheFrameWindowOnlyAsTheSettingsSay) {
     EXPECT_EQ(hidden.calls, Calls{});
 
     // A capture that fails leaves the window yellow and says so in a warning box.
-    const Frame none = GrabFrame(grabber, GrabSettings{32, true, true, false, nullptr}, &failed, dialogs, 0, 0, 0, 10);
+    const Frame none =
+        GrabFrame(grabber, GrabSettings{32, true, true, false, nullptr}, &failed, dialogs, 0, 0, 0, 10);
     EXPECT_FALSE(none);
     EXPECT_EQ(failed.calls, Calls{"yellow"});
     ASSERT_EQ(dialogs.calls().size(), 1u);

@@ -104,7 +104,8 @@ TEST(ScreenGrabber, GivesBlackWhereTheRectangleLeavesTheScreen) {
 }
 
 TEST(ScreenGrabber, FindsThePointerAndTheHotSpotOfTheCursorUnderIt) {
-    const test::PatternWindow window(QRect(300, 300, 100, 100), test::patternImage(100, 100, 5), QPoint(5, 9));
+    const test::PatternWindow window(QRect(300, 300, 100, 100), test::patternImage(100, 100, 5),
+                                     QPoint(5, 9));
     test::warpPointer(QPoint(321, 345));
     ScreenGrabber grabber;
     EXPECT_EQ(grabber.pointerPosition(), QPoint(321, 345));

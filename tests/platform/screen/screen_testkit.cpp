@@ -8,21 +8,25 @@ namespace zelq::test {
 
 namespace {
 
-const xcb_screen_t* firstScreen(xcb_connection_t* c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data; }
+const xcb_screen_t* firstScreen(xcb_connection_t* c) {
+    return xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+}
 
 void sync(xcb_connection_t* c) {
-    XcbReply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    XcbReply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
 
 // Copies a Format_RGB32 picture into a pixmap, a band of rows at a time to stay under the request limit.
-void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const QImage& picture, int depth) {
+void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const QImage& picture,
+                int depth) {
     const int band = 32;
     for (int y = 0; y < picture.height(); y += band) {
         const int rows = std::min(band, picture.height() - y);
         xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(picture.width()),
                       static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(y), 0,
-                      static_cast<std::uint8_t>(depth), static_cast<std::uint32_t>(picture.bytesPerLine() * rows),
-                      picture.constScanLine(y));
+                      static_cast<std::uint8_t>(depth),
+                      static_cast<std::uint32_t>(picture.bytesPerLine() * rows), picture.constScanLine(y));
     }
 }
 
@@ -55,7 +59,9 @@ QImage patternImage(int width, int height, unsigned seed) {
 }
 
 PatternWindow::PatternWindow(const QRect& area, const QImage& picture, QPoint hotSpot)
-    : connection_(xcb_connect(nullptr, nullptr)), area_(area), picture_(picture.convertToFormat(QImage::Format_RGB32)) {
+    : connection_(xcb_connect(nullptr, nullptr)),
+      area_(area),
+      picture_(picture.convertToFormat(QImage::Format_RGB32)) {
     xcb_connection_t* c = connection_.get();
     const xcb_screen_t* screen = firstScreen(c);
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
@@ -72,7 +78,8 @@ PatternWindow::PatternWindow(const QRect& area, const QImage& picture, QPoint ho
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, screen->root, static_cast<std::int16_t>(area.x()),
                       static_cast<std::int16_t>(area.y()), static_cast<std::uint16_t>(area.width()),
                       static_cast<std::uint16_t>(area.height()), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR, values);
+                      screen->root_visual, XCB_CW_BACK_PIXMAP | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_CURSOR,
+                      values);
     xcb_free_pixmap(c, pixmap);
     xcb_free_cursor(c, cursor);
     xcb_map_window(c, window_);
@@ -95,7 +102,8 @@ void warpPointer(QPoint p) {
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         QCoreApplication::processEvents();
         QThread::msleep(10);
     }

@@ -42,6 +42,7 @@ private:
 void warpPointer(QPoint p);
 
 // Pumps Qt's events until `condition` holds or the time is up; answers the condition.
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(10));
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 }  // namespace zelq::test
