@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <climits>
-#include <cstring>
 
 #include "platform/screen/pixellayout.h"
 #include "platform/screen/screengrabber.h"
@@ -56,21 +55,6 @@ TEST(ScreenGrabber, ReadsTheScreenByteForByteThroughBothTransports) {
         EXPECT_EQ(grabbed(*g, inner), window.picture().copy(inner.translated(-window.area().topLeft())));
     }
     EXPECT_TRUE(shared.usesSharedMemory());
-}
-
-TEST(ScreenGrabber, ReusesTheCallersImageWhenItFits) {
-    const test::PatternWindow window(QRect(10, 10, 64, 48), test::patternImage(64, 48, 2));
-    ScreenGrabber grabber;
-    QImage image;
-    ASSERT_TRUE(grabber.grab(10, 10, 64, 48, image));
-    const uchar* buffer = image.constBits();
-    ASSERT_TRUE(grabber.grab(10, 10, 64, 48, image));
-    EXPECT_EQ(image.constBits(), buffer);
-    EXPECT_EQ(image, window.picture());
-    // A shared image is not written over: the other holder keeps its pixels.
-    const QImage kept = image;
-    ASSERT_TRUE(grabber.grab(0, 0, 64, 48, image));
-    EXPECT_EQ(kept, window.picture());
 }
 
 TEST(ScreenGrabber, GivesBlackWhereTheRectangleLeavesTheScreen) {
