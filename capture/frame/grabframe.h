@@ -26,8 +26,8 @@ struct GrabSettings {
     bool DrawCursor = true;     // draw the pointer (as ArrowCursor) into the frame
     bool ShowFrame = true;      // flash the frame window around each capture while recording
     bool FollowSource = false;  // move the frame window to the rectangle before each capture
-    const CursorImage* ArrowCursor =
-        nullptr;  // the picture drawn for the pointer; nullptr: the standard arrow
+    // The picture drawn for the pointer; nullptr: the standard arrow.
+    const CursorImage* ArrowCursor = nullptr;
 };
 
 // The frame window as the recording worker reaches it. Each call returns once the UI thread has done the
