@@ -39,7 +39,8 @@ struct AvInputContextDeleter {
 // An output context from avformat_alloc_output_context2; its I/O is closed by whoever opened it.
 struct AvOutputContextDeleter {
     void operator()(AVFormatContext* p) const {
-        if (p && p->pb && !(p->oformat->flags & AVFMT_NOFILE)) avio_closep(&p->pb);
+        if (p && p->pb && !(p->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&p->pb);
         avformat_free_context(p);
     }
 };
@@ -50,6 +51,15 @@ using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using AvInputContextPtr = std::unique_ptr<AVFormatContext, AvInputContextDeleter>;
 using AvOutputContextPtr = std::unique_ptr<AVFormatContext, AvOutputContextDeleter>;
+
+// An options dictionary. FFmpeg calls take the address of `dict` to add entries and to take theirs out.
+struct AvDictionary {
+    AVDictionary* dict = nullptr;
+    AvDictionary() = default;
+    AvDictionary(const AvDictionary&) = delete;
+    AvDictionary& operator=(const AvDictionary&) = delete;
+    ~AvDictionary() { av_dict_free(&dict); }
+};
 
 // xcb replies are malloc'ed by the library and released with free().
 struct XcbReplyDeleter {

@@ -1,0 +1,105 @@
+#include "capture/vfw/avireader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "capture/vfw/averror.h"
+#include "capture/vfw/getframe.h"
+#include "capture/vfw/vfwlog.h"
+
+namespace zelq {
+
+namespace {
+
+DWORD streamType(const AVCodecParameters& par) {
+    switch (par.codec_type) {
+        case AVMEDIA_TYPE_VIDEO:
+            return streamtypeVIDEO;
+        case AVMEDIA_TYPE_AUDIO:
+            return streamtypeAUDIO;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+HRESULT InputFile::open(const std::filesystem::path& path, PAVIFILE& out) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        return AVIERR_FILEOPEN;
+    const AVInputFormat* avi = av_find_input_format("avi");
+    if (!avi)
+        return AVIERR_UNSUPPORTED;
+    AVFormatContext* raw = nullptr;
+    const int ret = avformat_open_input(&raw, path.c_str(), avi, nullptr);
+    if (ret < 0) {
+        qCDebug(lcVfw, "cannot read %s as AVI: %s", path.c_str(), avErrorText(ret).c_str());
+        return aviErrorFromAv(ret, AviStep::Open);
+    }
+    out.reset(new InputFile(AvInputContextPtr(raw)));
+    return AVIERR_OK;
+}
+
+HRESULT InputFile::getStream(PAVISTREAM& out, DWORD fccType, LONG index) {
+    LONG seen = 0;
+    for (unsigned i = 0; i < ctx_->nb_streams; ++i) {
+        if (fccType != 0 && streamType(*ctx_->streams[i]->codecpar) != fccType)
+            continue;
+        if (seen++ == index) {
+            out = std::make_shared<ReadStream>(std::static_pointer_cast<InputFile>(shared_from_this()),
+                                               static_cast<int>(i));
+            return AVIERR_OK;
+        }
+    }
+    return AVIERR_NODATA;
+}
+
+void ReadStream::info(AVISTREAMINFO& out) const {
+    const AVStream& st = stream();
+    const AVCodecParameters& par = *st.codecpar;
+    AVISTREAMINFO i;
+    i.fccType = streamType(par);
+    i.fccHandler = par.codec_tag;
+    // The demuxer keeps dwScale / dwRate as the stream's time base (reduced to lowest terms).
+    i.dwScale = static_cast<DWORD>(st.time_base.num);
+    i.dwRate = static_cast<DWORD>(st.time_base.den);
+    i.dwStart = static_cast<DWORD>(start());
+    i.dwLength = static_cast<DWORD>(length());
+    i.dwQuality = ICQUALITY_DEFAULT;  // not kept by the reader
+    if (par.codec_type == AVMEDIA_TYPE_VIDEO)
+        i.rcFrame = {0, 0, par.width, par.height};
+    if (const AVDictionaryEntry* title = av_dict_get(st.metadata, "title", nullptr, 0))
+        std::strncpy(i.szName, title->value, sizeof i.szName - 1);
+    out = i;
+}
+
+LONG ReadStream::start() const {
+    const AVStream& st = stream();
+    if (st.start_time != AV_NOPTS_VALUE)
+        return static_cast<LONG>(st.start_time);
+    return 0;
+}
+
+LONG ReadStream::length() const {
+    AVStream& st = stream();
+    // The header's count, empty positions included; a file that was never finished has none, and then
+    // the index the demuxer found tells where the last frame is.
+    if (st.nb_frames > 0)
+        return static_cast<LONG>(std::min<std::int64_t>(st.nb_frames, INT32_MAX));
+    const int entries = avformat_index_get_entries_count(&st);
+    if (entries > 0) {
+        const AVIndexEntry* last = avformat_index_get_entry(&st, entries - 1);
+        return static_cast<LONG>(last->timestamp + 1 - start());
+    }
+    return 0;
+}
+
+PGETFRAME ReadStream::openFrames(const PAVISTREAM& self, const BitmapInfoHeader* wanted) {
+    if (stream().codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+        return nullptr;
+    return GetFrameObject::open(std::static_pointer_cast<ReadStream>(self), wanted);
+}
+
+}  // namespace zelq

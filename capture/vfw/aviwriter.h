@@ -1,0 +1,93 @@
+#pragma once
+// Writing AVI files with libavformat's AVI muxer.
+//
+// Positions: each stream's time base is dwScale / dwRate, so a packet's dts is its position, and the
+// muxer stores an empty chunk for every position between two packets; those count in the stream's
+// length as Windows' empty positions do. The muxer only fills gaps between packets and at most 60000
+// at once, so the writer adds an empty packet of its own at position 0 before a first frame written
+// later than that, and every 50000 positions in a longer gap.
+//
+// Large files: the muxer starts a new RIFF 'AVIX' part with its own index every gigabyte and keeps
+// the OpenDML super index in the header (room for 256 parts), so a file stays readable beyond the
+// 1 GB (and 4 GB) limits of the first RIFF part.
+//
+// A full disk: before each write the writer checks that the disk keeps room for the data and for what
+// closing the file will add (the index, about 32 bytes a position); a write that does not fit is
+// refused and the stream fails, so the file can still be finished. Should the disk fail anyway, the
+// file is cut back to the end of the last whole frame, which players read without an index.
+
+#include <filesystem>
+#include <memory>
+
+#include "capture/vfw/aviobjects.h"
+#include "capture/vfw/dibformat.h"
+#include "capture/vfw/encoder.h"
+#include "platform/raii.h"
+
+namespace zelq {
+
+class OutputFile final : public AviFileObject {
+public:
+    // Creates or empties the file. AVIERR_FILEOPEN when it cannot be created.
+    static HRESULT create(const std::filesystem::path& path, PAVIFILE& out);
+    ~OutputFile() override;  // finishes the file: header counts, index
+
+    HRESULT createStream(const AVISTREAMINFO& info, PAVISTREAM& out) override;
+
+    bool headerWritten() const { return headerWritten_; }
+    AVStream& stream(int index) { return *ctx_->streams[index]; }
+    // Writes one packet of a stream whose last position so far ends at `end` (positions written or
+    // skipped); `from` is the packet's time base. On success `end` is the packet's position + 1.
+    HRESULT writePacket(AVPacket& packet, AVRational from, std::int64_t& end);
+    // True once a write has failed; the file then takes no more data.
+    bool failed() const { return failed_; }
+
+private:
+    OutputFile(std::filesystem::path path, AvOutputContextPtr ctx);
+    HRESULT ensureHeader();
+    HRESULT mux(AVPacket& packet, std::int64_t newPositions);
+    bool roomFor(std::int64_t bytes, std::int64_t newPositions) const;
+    void finish() noexcept;
+
+    std::filesystem::path path_;
+    AvOutputContextPtr ctx_;
+    bool headerWritten_ = false;
+    bool failed_ = false;
+    bool diskFailed_ = false;     // the disk refused data: what follows goodEnd_ may be a torn chunk
+    std::int64_t goodEnd_ = 0;    // file size after the last write that reached the disk
+    std::int64_t positions_ = 0;  // positions of all streams so far: the entries the index will need
+};
+
+// A stream of a file being written. Written directly it stores uncompressed DIB frames; a compressed
+// stream (compressedstream.h) writes into it instead.
+class RawWriteStream final : public AviStreamObject {
+public:
+    RawWriteStream(std::shared_ptr<OutputFile> file, int index, const AVISTREAMINFO& header);
+
+    HRESULT setFormat(LONG pos, const BitmapInfoHeader* format, LONG cb) override;
+    HRESULT write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags, LONG* samplesWritten,
+                  LONG* bytesWritten) override;
+    void info(AVISTREAMINFO& out) const override;
+    LONG length() const override { return static_cast<LONG>(end_); }
+
+    // For a compressed stream writing into this one.
+    const AVISTREAMINFO& header() const { return header_; }
+    AVRational positionUnit() const;
+    bool formatSet() const { return formatSet_; }
+    bool failed() const { return file_->failed(); }
+    // Takes the codec and format of the encoder's output as the stream's format.
+    HRESULT setCompressedFormat(const VideoEncoder& encoder);
+    HRESULT writeCompressed(AVPacket& packet, AVRational from);
+
+private:
+    HRESULT checkFormatPosition(LONG pos) const;
+
+    std::shared_ptr<OutputFile> file_;
+    int index_;
+    AVISTREAMINFO header_;
+    DibFormat raw_;  // the format of uncompressed frames, once set
+    bool formatSet_ = false;
+    std::int64_t end_ = 0;  // positions so far, empty ones included
+};
+
+}  // namespace zelq

@@ -1,0 +1,84 @@
+#include "capture/vfw/compressedstream.h"
+
+#include "capture/vfw/averror.h"
+#include "capture/vfw/vfwlog.h"
+
+namespace zelq {
+
+CompressedStream::CompressedStream(std::shared_ptr<RawWriteStream> target, const CompressorEntry& compressor,
+                                   const AVICOMPRESSOPTIONS& options)
+    : target_(std::move(target)), compressor_(compressor) {
+    settings_.timeBase = target_->positionUnit();
+    settings_.quality = qualityFromOptions(options.dwQuality);
+    if (options.dwFlags & AVICOMPRESSF_KEYFRAMES)
+        settings_.keyFrameEvery = static_cast<int>(std::min<DWORD>(options.dwKeyFrameEvery, INT32_MAX));
+}
+
+CompressedStream::~CompressedStream() {
+    if (!encoder_ || target_->failed())
+        return;
+    const int ret = encoder_->flush([this](AVPacket& packet) {
+        const HRESULT hr = target_->writeCompressed(packet, settings_.timeBase);
+        return hr == AVIERR_OK ? 0 : AVERROR(EIO);
+    });
+    if (ret < 0)
+        qCWarning(lcVfw, "%s: the last frames are lost: %s", compressor_.name, avErrorText(ret).c_str());
+}
+
+HRESULT CompressedStream::setFormat(LONG pos, const BitmapInfoHeader* format, LONG cb) {
+    if (pos != 0 || encoder_ || target_->formatSet())
+        return AVIERR_UNSUPPORTED;
+    if (cb < 0)
+        return AVIERR_BADSIZE;
+    HRESULT hr = readDibFormat(format, static_cast<std::size_t>(cb), settings_.input);
+    if (hr != AVIERR_OK)
+        return hr;
+    int error = 0;
+    encoder_ = openEncoder(compressor_, settings_, &error);
+    if (!encoder_)
+        return aviErrorFromAv(error, AviStep::Compress);
+    hr = target_->setCompressedFormat(*encoder_);
+    if (hr != AVIERR_OK)
+        encoder_.reset();
+    return hr;
+}
+
+HRESULT CompressedStream::write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags,
+                                LONG* samplesWritten, LONG* bytesWritten) {
+    if (!encoder_)
+        return AVIERR_BADFORMAT;
+    if (samples != 1)
+        return AVIERR_UNSUPPORTED;
+    if (!buffer || start < next_)
+        return AVIERR_BADPARAM;
+    if (cb < 0 || static_cast<std::size_t>(cb) < settings_.input.imageBytes())
+        return AVIERR_BADSIZE;
+    if (target_->failed())
+        return AVIERR_FILEWRITE;
+
+    HRESULT stored = AVIERR_OK;
+    LONG bytes = 0;
+    const int ret = encoder_->encode(static_cast<const std::uint8_t*>(buffer), start, flags & AVIIF_KEYFRAME,
+                                     [&](AVPacket& packet) {
+                                         bytes += packet.size;
+                                         stored = target_->writeCompressed(packet, settings_.timeBase);
+                                         return stored == AVIERR_OK ? 0 : AVERROR(EIO);
+                                     });
+    if (stored != AVIERR_OK)
+        return stored;
+    if (ret < 0)
+        return aviErrorFromAv(ret, AviStep::Compress);
+    next_ = static_cast<std::int64_t>(start) + 1;
+    if (samplesWritten)
+        *samplesWritten = 1;
+    if (bytesWritten)
+        *bytesWritten = bytes;
+    return AVIERR_OK;
+}
+
+void CompressedStream::info(AVISTREAMINFO& out) const {
+    target_->info(out);
+    out.fccHandler = compressor_.fccHandler;
+}
+
+}  // namespace zelq

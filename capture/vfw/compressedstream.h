@@ -1,0 +1,33 @@
+#pragma once
+// A stream that compresses each frame written to it and writes the result into a stream of a file
+// (AVIMakeCompressedStream). The encoder is opened when the format is set, at the frames' size; the
+// frames it still holds are written when the stream is released.
+
+#include <memory>
+
+#include "capture/vfw/aviwriter.h"
+#include "capture/vfw/compressors.h"
+
+namespace zelq {
+
+class CompressedStream final : public AviStreamObject {
+public:
+    CompressedStream(std::shared_ptr<RawWriteStream> target, const CompressorEntry& compressor,
+                     const AVICOMPRESSOPTIONS& options);
+    ~CompressedStream() override;
+
+    HRESULT setFormat(LONG pos, const BitmapInfoHeader* format, LONG cb) override;
+    HRESULT write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags, LONG* samplesWritten,
+                  LONG* bytesWritten) override;
+    void info(AVISTREAMINFO& out) const override;
+    LONG length() const override { return target_->length(); }
+
+private:
+    std::shared_ptr<RawWriteStream> target_;
+    const CompressorEntry& compressor_;
+    EncoderSettings settings_;
+    std::unique_ptr<VideoEncoder> encoder_;
+    std::int64_t next_ = 0;  // the first position the next frame may take
+};
+
+}  // namespace zelq

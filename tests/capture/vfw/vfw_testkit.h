@@ -1,0 +1,88 @@
+#pragma once
+// Frames, recordings and an independent reader for the tests of the Video for Windows layer: DIBs with
+// a known pattern, a writer that makes the recording loop's calls in its order, and ffprobe / ffmpeg to
+// judge every file that is written.
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "capture/vfw/vfw.h"
+
+namespace test {
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+// A packed DIB: header, colour table (8 bits), rows bottom-up padded to 4 bytes.
+struct Dib {
+    std::vector<std::uint8_t> bytes;
+    const zelq::BitmapInfoHeader* header() const {
+        return reinterpret_cast<const zelq::BitmapInfoHeader*>(bytes.data());
+    }
+    zelq::LONG formatBytes() const;  // header and colour table
+    const std::uint8_t* pixels() const { return bytes.data() + formatBytes(); }
+    zelq::LONG imageBytes() const { return static_cast<zelq::LONG>(header()->biSizeImage); }
+};
+
+// (x, y) with y = 0 the top row; frame distinguishes the frames of a recording.
+Rgb pattern(int x, int y, int frame);
+// A 16, 24 or 32-bit DIB of the pattern (16-bit keeps the top 5 bits of each colour).
+Dib patternDib(int width, int height, int bits, int frame);
+// An 8-bit DIB: a 256-colour table and indices (x + 3y + frame) mod 256.
+Dib palettedDib(int width, int height, int frame);
+// The colour of a pixel of any packed DIB of 8, 16, 24 or 32 bits.
+Rgb pixelAt(const zelq::BitmapInfoHeader* dib, int x, int y);
+// The pattern as a DIB of this depth shows it (16 bits: 5 bits per colour, widened as decoders widen).
+Rgb expectedAt(int x, int y, int frame, int bits);
+
+struct Recording {
+    zelq::FOURCC handler = zelq::mmioFOURCC('M', 'S', 'V', 'C');
+    int width = 64;
+    int height = 48;
+    int bits = 24;
+    zelq::DWORD rate = 10;
+    zelq::DWORD quality = 6550;
+    zelq::DWORD keyFrameEvery = 5;
+    std::vector<zelq::LONG> positions{0, 1, 2};
+    bool still = false;  // every frame the same picture (frame 0)
+};
+
+// Writes a recording with the calls the recording loop makes, in its order; frame i of `positions` is
+// patternDib (or palettedDib at 8 bits) with frame number i. Answers the first failing status.
+// frameDib gives that frame.
+Dib frameDib(const Recording& rec, int frame);
+zelq::HRESULT writeRecording(const QString& path, const Recording& rec);
+
+// The header of a video stream of `rate` positions per second (dwScale 1).
+zelq::AVISTREAMINFO videoHeader(zelq::DWORD rate = 10);
+
+// A file opened for reading, its first video stream and a frame reader of that depth (0: the default).
+struct Playback {
+    zelq::PAVIFILE file;
+    zelq::PAVISTREAM stream;
+    zelq::PGETFRAME frames;
+    bool ok() const { return file && stream && frames; }
+};
+Playback play(const QString& path, int depth = 0);
+
+// What ffprobe reads from a file.
+struct Probe {
+    bool ok = false;
+    QString codecName, codecTag;
+    int width = 0, height = 0;
+    QString frameRate;             // r_frame_rate, "10/1"
+    long long headerFrames = -1;   // nb_frames: positions, empty ones included
+    long long decodedFrames = -1;  // nb_read_frames
+    std::vector<long long> packetPositions;
+    std::vector<bool> packetKeys;
+    QString errors;
+};
+Probe probe(const QString& path);
+// ffmpeg's complaints while decoding every frame; empty when it decoded them all without an error.
+QString decodeErrors(const QString& path);
+
+}  // namespace test
