@@ -238,7 +238,8 @@ HRESULT RawWriteStream::setFormat(LONG pos, const BitmapInfoHeader* format, LONG
     par.codec_type = AVMEDIA_TYPE_VIDEO;
     par.codec_id = AV_CODEC_ID_RAWVIDEO;
     par.codec_tag = 0;  // BI_RGB: the muxer stores the rows as they are, bottom-up
-    par.format = dib.pixelFormat();
+    // The muxer knows 32-bit DIB rows as BGRA (the fourth byte unused, as in BGRX).
+    par.format = dib.bitCount == 32 ? AV_PIX_FMT_BGRA : dib.pixelFormat();
     par.width = dib.width;
     par.height = dib.height;
     par.bits_per_coded_sample = dib.bitCount;

@@ -1,5 +1,8 @@
 #include "capture/vfw/libavencoder.h"
 
+#include <cstring>
+#include <vector>
+
 extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -12,6 +15,8 @@ extern "C" {
 namespace zelq {
 
 namespace {
+
+constexpr std::size_t kReadPadding = 64;
 
 bool encoderTakes(const AVCodec& codec, AVPixelFormat format) {
     for (const AVPixelFormat* p = codec.pix_fmts; p && *p != AV_PIX_FMT_NONE; ++p)
@@ -43,6 +48,14 @@ public:
         int ret = av_frame_make_writable(frame_.get());
         if (ret < 0)
             return logged("no writable picture", ret);
+        if (!direct_) {
+            // libswscale reads a few bytes past the end of a row, and the last row of a DIB ends its memory
+            // block: it converts from a copy with room behind it.
+            const std::size_t bytes = input_.imageBytes();
+            padded_.resize(bytes + kReadPadding);
+            std::memcpy(padded_.data(), pixels, bytes);
+            pixels = padded_.data();
+        }
         const Planes src = dibPlanes(pixels, input_, palette_.data());
         Planes dst;
         for (int i = 0; i < 4; ++i) {
@@ -101,6 +114,7 @@ private:
     std::array<std::uint32_t, 256> palette_;
     bool direct_;
     PixelConverter converter_;
+    std::vector<std::uint8_t> padded_;
 };
 
 }  // namespace

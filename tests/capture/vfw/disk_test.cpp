@@ -30,7 +30,7 @@ public:
     }
     bool mounted() const { return mounted_; }
     bool makeReadOnly() {
-        return mount("tmpfs", dir_.path().toUtf8().constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) ==
+        return mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) ==
                0;
     }
     std::string error() const { return error_; }
