@@ -1,5 +1,6 @@
 #include "capture/msvc/lav_msvideo1.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -80,8 +81,9 @@ LavMsvideo1Encoder::LavMsvideo1Encoder(int width, int height, int keyFrameEvery)
                          [keyFrameEvery](AVCodecContext& c) {
                              c.pix_fmt = AV_PIX_FMT_RGB555LE;
                              c.time_base = AVRational{1, 10};
-                             // this encoder forces a key frame once keyint_min frames have gone by
-                             c.keyint_min = keyFrameEvery;
+                             // this encoder makes a key frame once keyint_min frames have gone by since the
+                             // last
+                             c.keyint_min = std::max(0, keyFrameEvery - 1);
                          })),
       packet_(newPacket()),
       frame_(newFrame()) {

@@ -1,6 +1,12 @@
 #include "capture/msvc/msvc_block.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
+
+#include "capture/msvc/msvc_lanes.h"
+#include "capture/msvc/msvc_quadrants.h"
 
 namespace zelq::msvc {
 namespace {
@@ -8,11 +14,6 @@ namespace {
 constexpr int kFillBytes = 2;
 constexpr int kTwoColourBytes = 6;
 constexpr int kEightColourBytes = 18;
-
-// In an 8-colour block the decoder gives each 2x2 quadrant its own pair of colours: bottom-left,
-// bottom-right, top-left, top-right, in that order. These are the block pixels (order of Block) of each
-// quadrant.
-constexpr int kQuadrantPixels[4][4] = {{0, 1, 4, 5}, {2, 3, 6, 7}, {8, 9, 12, 13}, {10, 11, 14, 15}};
 
 struct Rgb {
     int r = 0;
@@ -29,18 +30,46 @@ inline void putWord(std::uint8_t* p, unsigned word) {
     p[1] = static_cast<std::uint8_t>(word >> 8);
 }
 
-inline int distance(const Rgb& a, const Rgb& b) {
-    const int dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
-    return dr * dr + dg * dg + db * db;
+// Means are taken many times a block; a multiplication by a reciprocal is far cheaper than a division.
+// kHalfReciprocal[n] = 2^16 / 2n rounded up, exact for every sum of n 5-bit values (checked below).
+constexpr std::array<std::uint32_t, 17> kHalfReciprocal = [] {
+    std::array<std::uint32_t, 17> r{};
+    for (std::uint32_t n = 1; n <= 16; ++n) r[n] = ((1u << 16) + 2 * n - 1) / (2 * n);
+    return r;
+}();
+
+// sum / n rounded to the nearest integer, for n 1..16 and a sum of n values of 0..31.
+constexpr int roundedDivide(int sum, int n) {
+    return static_cast<int>((static_cast<std::uint32_t>(2 * sum + n) * kHalfReciprocal[n]) >> 16);
 }
 
-inline Rgb pixelAt(const Block& block, int i) {
-    return {block.r[i], block.g[i], block.b[i]};
+constexpr bool reciprocalsAreExact() {
+    for (int n = 1; n <= 16; ++n)
+        for (int sum = 0; sum <= 31 * n; ++sum)
+            if (roundedDivide(sum, n) != (2 * sum + n) / (2 * n))
+                return false;
+    return true;
 }
+static_assert(reciprocalsAreExact());
 
 // Mean of n pixels whose components add up to sum, rounded to the nearest 5-bit value.
 inline Rgb roundedMean(const Rgb& sum, int n) {
-    return {(2 * sum.r + n) / (2 * n), (2 * sum.g + n) / (2 * n), (2 * sum.b + n) / (2 * n)};
+    return {roundedDivide(sum.r, n), roundedDivide(sum.g, n), roundedDivide(sum.b, n)};
+}
+
+BlockLanes toLanes(const Block& block) {
+    BlockLanes v;
+    for (int h = 0; h < 2; ++h) {
+        v.r[h] = loadLanes(block.r + 8 * h);
+        v.g[h] = loadLanes(block.g + 8 * h);
+        v.b[h] = loadLanes(block.b + 8 * h);
+    }
+    return v;
+}
+
+// Squared distance of every pixel of half h to a colour.
+inline Lanes distances(const BlockLanes& v, int h, const Rgb& c) {
+    return square(v.r[h] - splat(c.r)) + square(v.g[h] - splat(c.g)) + square(v.b[h] - splat(c.b));
 }
 
 struct Sums {
@@ -48,15 +77,10 @@ struct Sums {
     int squares = 0;  // of every component of every pixel
 };
 
-Sums blockSums(const Block& block) {
+Sums blockSums(const BlockLanes& v) {
     Sums s;
-    for (int i = 0; i < kBlockPixels; ++i) {
-        const int r = block.r[i], g = block.g[i], b = block.b[i];
-        s.sum.r += r;
-        s.sum.g += g;
-        s.sum.b += b;
-        s.squares += r * r + g * g + b * b;
-    }
+    s.sum = {laneSum(v.r[0] + v.r[1]), laneSum(v.g[0] + v.g[1]), laneSum(v.b[0] + v.b[1])};
+    for (int h = 0; h < 2; ++h) s.squares += laneSum(square(v.r[h]) + square(v.g[h]) + square(v.b[h]));
     return s;
 }
 
@@ -87,141 +111,91 @@ struct TwoColour {
     int error = 0;
 };
 
-// Means of the pixels in the mask and of those outside it; an empty side takes the other side's colour.
-void groupMeans(const Block& block, unsigned mask, TwoColour& t) {
-    Rgb in, out;
-    int inCount = 0;
-    for (int i = 0; i < kBlockPixels; ++i) {
-        const int sel = (mask >> i) & 1;
-        in.r += sel * block.r[i];
-        in.g += sel * block.g[i];
-        in.b += sel * block.b[i];
-        out.r += (1 - sel) * block.r[i];
-        out.g += (1 - sel) * block.g[i];
-        out.b += (1 - sel) * block.b[i];
-        inCount += sel;
-    }
+// Means of the pixels in the group (lanes all ones) and of those outside it; an empty side takes the other
+// side's colour.
+void groupMeans(const BlockLanes& v, const Lanes in[2], const Sums& s, TwoColour& t) {
+    const Rgb inSum{laneSum((v.r[0] & in[0]) + (v.r[1] & in[1])),
+                    laneSum((v.g[0] & in[0]) + (v.g[1] & in[1])),
+                    laneSum((v.b[0] & in[0]) + (v.b[1] & in[1]))};
+    const int inCount = -laneSum(in[0] + in[1]);
     const int outCount = kBlockPixels - inCount;
     if (inCount)
-        t.colour[0] = roundedMean(in, inCount);
+        t.colour[0] = roundedMean(inSum, inCount);
     if (outCount)
-        t.colour[1] = roundedMean(out, outCount);
+        t.colour[1] = roundedMean({s.sum.r - inSum.r, s.sum.g - inSum.g, s.sum.b - inSum.b}, outCount);
     if (!inCount)
         t.colour[0] = t.colour[1];
     if (!outCount)
         t.colour[1] = t.colour[0];
 }
 
-// Gives every pixel the nearer of the two colours and adds up the error that leaves.
-void assignNearest(const Block& block, TwoColour& t) {
-    unsigned mask = 0;
-    int error = 0;
-    for (int i = 0; i < kBlockPixels; ++i) {
-        const Rgb p = pixelAt(block, i);
-        const int d0 = distance(p, t.colour[0]);
-        const int d1 = distance(p, t.colour[1]);
-        mask |= static_cast<unsigned>(d0 <= d1) << i;
-        error += d0 <= d1 ? d0 : d1;
+// Gives every pixel the nearer of the two colours (the group is those nearer colour[0]) and adds up the
+// error that leaves.
+void assignNearest(const BlockLanes& v, TwoColour& t, Lanes in[2]) {
+    t.mask = 0;
+    t.error = 0;
+    for (int h = 0; h < 2; ++h) {
+        const Lanes d0 = distances(v, h, t.colour[0]);
+        const Lanes d1 = distances(v, h, t.colour[1]);
+        in[h] = d0 <= d1;
+        t.mask |= laneBits(in[h]) << (8 * h);
+        t.error += laneSum(minLanes(d0, d1));
     }
-    t.mask = mask;
-    t.error = error;
 }
 
-// Splits the block across the line from its mean to the pixel farthest from it, which separates text from
-// its background and the two sides of an edge, then lets each pixel move to the nearer of the two means
-// once and takes the means again (one round of k-means).
-TwoColour fitTwoColours(const Block& block, const Sums& s) {
-    int dr[kBlockPixels], dg[kBlockPixels], db[kBlockPixels];
-    for (int i = 0; i < kBlockPixels; ++i) {
-        dr[i] = kBlockPixels * block.r[i] - s.sum.r;
-        dg[i] = kBlockPixels * block.g[i] - s.sum.g;
-        db[i] = kBlockPixels * block.b[i] - s.sum.b;
+inline int signOf(int v) {
+    return v < 0 ? -1 : 1;
+}
+
+// Splits the block across the plane through its mean square to the direction the colours vary along most:
+// each channel's spread, signed by how it varies with the widest channel. That separates text from its
+// background and the two sides of an edge. Then each pixel moves to the nearer of the two means and the
+// means are taken again (a round of k-means), a second time only when a pixel moved.
+TwoColour fitTwoColours(const BlockLanes& v, const Sums& s) {
+    const Rgb mean = roundedMean(s.sum, kBlockPixels);
+    Lanes dr[2], dg[2], db[2];
+    for (int h = 0; h < 2; ++h) {
+        dr[h] = v.r[h] - splat(mean.r);
+        dg[h] = v.g[h] - splat(mean.g);
+        db[h] = v.b[h] - splat(mean.b);
     }
-    int far = 0, farDistance = -1;
-    for (int i = 0; i < kBlockPixels; ++i) {
-        const int d = dr[i] * dr[i] + dg[i] * dg[i] + db[i] * db[i];
-        if (d > farDistance) {
-            farDistance = d;
-            far = i;
-        }
+    const Rgb spread{laneSum(absLanes(dr[0]) + absLanes(dr[1])), laneSum(absLanes(dg[0]) + absLanes(dg[1])),
+                     laneSum(absLanes(db[0]) + absLanes(db[1]))};
+    const int rg = laneSum(dr[0] * dg[0] + dr[1] * dg[1]);
+    const int rb = laneSum(dr[0] * db[0] + dr[1] * db[1]);
+    const int gb = laneSum(dg[0] * db[0] + dg[1] * db[1]);
+    Rgb axis = spread;
+    if (spread.g >= spread.r && spread.g >= spread.b) {
+        axis.r *= signOf(rg);
+        axis.b *= signOf(gb);
+    } else if (spread.r >= spread.b) {
+        axis.g *= signOf(rg);
+        axis.b *= signOf(rb);
+    } else {
+        axis.r *= signOf(rb);
+        axis.g *= signOf(gb);
     }
-    unsigned mask = 0;
-    for (int i = 0; i < kBlockPixels; ++i)
-        mask |= static_cast<unsigned>(dr[i] * dr[far] + dg[i] * dg[far] + db[i] * db[far] > 0) << i;
+    // scaled to at most 15, so that a pixel's projection stays within 16 bits
+    int shift = 0;
+    while ((std::max({spread.r, spread.g, spread.b}) >> shift) > 15) ++shift;
+    const Lanes ar = splat(axis.r / (1 << shift)), ag = splat(axis.g / (1 << shift)),
+                ab = splat(axis.b / (1 << shift));
+    Lanes in[2];
+    for (int h = 0; h < 2; ++h) in[h] = dr[h] * ar + dg[h] * ag + db[h] * ab > 0;
 
     TwoColour t;
-    groupMeans(block, mask, t);
-    assignNearest(block, t);
-    groupMeans(block, t.mask, t);
-    assignNearest(block, t);
+    const unsigned split = laneBits(in[0]) | laneBits(in[1]) << 8;
+    groupMeans(v, in, s, t);
+    assignNearest(v, t, in);
+    if (t.mask != split) {
+        groupMeans(v, in, s, t);
+        assignNearest(v, t, in);
+    }
     if (t.mask & 0x8000) {
         std::swap(t.colour[0], t.colour[1]);
         t.mask ^= 0xFFFF;
     }
     return t;
-}
-
-// Per quadrant: colour[0] for the pixels whose mask bit is set, colour[1] for the others.
-struct EightColour {
-    TwoColour quadrant[4];
-    unsigned mask = 0;
-    int error = 0;
-};
-
-// Four pixels in two groups: the two farthest apart start the groups and the other two join the nearer.
-// For four points that is almost always the best split there is.
-void fitQuadrant(const Block& block, int q, TwoColour& t) {
-    const int* index = kQuadrantPixels[q];
-    Rgb p[4];
-    for (int k = 0; k < 4; ++k) p[k] = pixelAt(block, index[k]);
-    int a = 0, b = 0, widest = 0;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = i + 1; j < 4; ++j) {
-            const int d = distance(p[i], p[j]);
-            if (d > widest) {
-                widest = d;
-                a = i;
-                b = j;
-            }
-        }
-    }
-    Rgb inSum, outSum;
-    int inCount = 0;
-    bool in[4];
-    for (int k = 0; k < 4; ++k) {
-        in[k] = widest == 0 || distance(p[k], p[a]) <= distance(p[k], p[b]);
-        Rgb& sum = in[k] ? inSum : outSum;
-        sum.r += p[k].r;
-        sum.g += p[k].g;
-        sum.b += p[k].b;
-        inCount += in[k];
-    }
-    t.colour[0] = roundedMean(inSum, inCount);
-    t.colour[1] = inCount < 4 ? roundedMean(outSum, 4 - inCount) : t.colour[0];
-    t.mask = 0;
-    t.error = 0;
-    for (int k = 0; k < 4; ++k) {
-        const int d0 = distance(p[k], t.colour[0]);
-        const int d1 = distance(p[k], t.colour[1]);
-        t.mask |= static_cast<unsigned>(d0 <= d1) << index[k];
-        t.error += d0 <= d1 ? d0 : d1;
-    }
-}
-
-EightColour fitEightColours(const Block& block) {
-    EightColour e;
-    for (int q = 0; q < 4; ++q) {
-        fitQuadrant(block, q, e.quadrant[q]);
-        e.mask |= e.quadrant[q].mask;
-        e.error += e.quadrant[q].error;
-    }
-    // pixel 15 belongs to the top-right quadrant; its bit must be clear
-    if (e.mask & 0x8000) {
-        TwoColour& top = e.quadrant[3];
-        std::swap(top.colour[0], top.colour[1]);
-        for (int i : kQuadrantPixels[3]) e.mask ^= 1u << i;
-    }
-    return e;
 }
 
 void writeFill(const Fill& f, BlockCode& out) {
@@ -240,39 +214,35 @@ void writeTwoColours(const TwoColour& t, BlockCode& out) {
     for (int i = 0; i < kBlockPixels; ++i) out.pixels[i] = (t.mask >> i) & 1 ? c0 : c1;
 }
 
-void writeEightColours(const EightColour& e, BlockCode& out) {
+void writeEightColours(const QuadrantColours& e, BlockCode& out) {
     putWord(out.bytes, e.mask);
     for (int q = 0; q < 4; ++q) {
-        const std::uint16_t c0 = packRgb(e.quadrant[q].colour[0]), c1 = packRgb(e.quadrant[q].colour[1]);
         // the top bit of the first colour tells the decoder that eight colours follow, not two
-        putWord(out.bytes + 2 + 4 * q, q == 0 ? 0x8000u | c0 : c0);
-        putWord(out.bytes + 4 + 4 * q, c1);
-        for (int i : kQuadrantPixels[q]) out.pixels[i] = (e.mask >> i) & 1 ? c0 : c1;
+        putWord(out.bytes + 2 + 4 * q, q == 0 ? 0x8000u | e.colour[q][0] : e.colour[q][0]);
+        putWord(out.bytes + 4 + 4 * q, e.colour[q][1]);
     }
+    std::memcpy(out.pixels, e.pixels, sizeof out.pixels);
     out.size = kEightColourBytes;
 }
 
 }  // namespace
 
-int blockError(const Block& a, const Block& b) {
+int blockError(const Block& block, const std::uint16_t* words) {
+    const BlockLanes v = toLanes(block);
     int error = 0;
-    for (int i = 0; i < kBlockPixels; ++i) {
-        const int dr = a.r[i] - b.r[i], dg = a.g[i] - b.g[i], db = a.b[i] - b.b[i];
-        error += dr * dr + dg * dg + db * db;
+    for (int h = 0; h < 2; ++h) {
+        UnsignedLanes w;
+        std::memcpy(&w, words + 8 * h, sizeof w);
+        const Lanes r = reinterpret_cast<Lanes>((w >> 10) & 31), g = reinterpret_cast<Lanes>((w >> 5) & 31),
+                    b = reinterpret_cast<Lanes>(w & 31);
+        error += laneSum(square(v.r[h] - r) + square(v.g[h] - g) + square(v.b[h] - b));
     }
     return error;
 }
 
-void unpackBlock(const std::uint16_t* words, Block& out) {
-    for (int i = 0; i < kBlockPixels; ++i) {
-        out.r[i] = static_cast<std::uint8_t>((words[i] >> 10) & 31);
-        out.g[i] = static_cast<std::uint8_t>((words[i] >> 5) & 31);
-        out.b[i] = static_cast<std::uint8_t>(words[i] & 31);
-    }
-}
-
 int codeBlock(const Block& block, int lambda, BlockCode& out) {
-    const Sums sums = blockSums(block);
+    const BlockLanes lanes = toLanes(block);
+    const Sums sums = blockSums(lanes);
     const Fill fill = fitFill(sums);
     const int fillCost = fill.error + lambda * kFillBytes;
     // Each dearer mode costs at least its bytes, so a cheaper one that already beats that bound is final.
@@ -280,7 +250,7 @@ int codeBlock(const Block& block, int lambda, BlockCode& out) {
         writeFill(fill, out);
         return fill.error;
     }
-    const TwoColour two = fitTwoColours(block, sums);
+    const TwoColour two = fitTwoColours(lanes, sums);
     const int twoCost = two.error + lambda * kTwoColourBytes;
     if (fillCost <= lambda * kEightColourBytes || twoCost <= lambda * kEightColourBytes) {
         if (fillCost <= twoCost) {
@@ -290,7 +260,7 @@ int codeBlock(const Block& block, int lambda, BlockCode& out) {
         writeTwoColours(two, out);
         return two.error;
     }
-    const EightColour eight = fitEightColours(block);
+    const QuadrantColours eight = fitQuadrants(lanes);
     const int eightCost = eight.error + lambda * kEightColourBytes;
     if (fillCost <= twoCost && fillCost <= eightCost) {
         writeFill(fill, out);

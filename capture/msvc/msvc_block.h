@@ -16,9 +16,9 @@ constexpr int kMaxBlockCodeBytes = 18;
 // The 5-bit red, green and blue of a block's 16 pixels, in the order the bitstream walks them: pixel i is
 // on row i / 4 counted upwards from the block's bottom row, in column i % 4 from the left.
 struct Block {
-    std::uint8_t r[kBlockPixels];
-    std::uint8_t g[kBlockPixels];
-    std::uint8_t b[kBlockPixels];
+    alignas(16) std::int16_t r[kBlockPixels];
+    alignas(16) std::int16_t g[kBlockPixels];
+    alignas(16) std::int16_t b[kBlockPixels];
 };
 
 // A coded block: its bytes in the stream, and the pixels a decoder shows for them (RGB555 words, in the
@@ -29,14 +29,12 @@ struct BlockCode {
     std::uint16_t pixels[kBlockPixels];
 };
 
-// Squared error between two blocks, summed over the three 5-bit components of all 16 pixels.
-int blockError(const Block& a, const Block& b);
+// Squared error between a block and RGB555 words (order of Block), summed over the three 5-bit components
+// of all 16 pixels.
+int blockError(const Block& block, const std::uint16_t* words);
 
 // Codes the block with the least error + lambda x bytes; lambda is in the units of blockError per byte.
 // Returns the error of the chosen code.
 int codeBlock(const Block& block, int lambda, BlockCode& out);
-
-// Spreads RGB555 words (order of Block) into a block.
-void unpackBlock(const std::uint16_t* words, Block& out);
 
 }  // namespace zelq::msvc

@@ -101,12 +101,11 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
 
     CodeWriter writer(output_.data());
     msvc::Block block;
-    msvc::Block shown;
     msvc::BlockCode code;
     std::uint16_t shownWords[msvc::kBlockPixels];
     for (int s = 0; s < blocksHigh_; ++s) {
         const msvc::BandRows now = geometry.band(pixels, stride, s);
-        const msvc::BandRows before = geometry.band(previous_.data(), stride, s);
+        const msvc::KeptRows before = geometry.band(previous_.data(), stride, s);
         bool bandChanged = !comparable;
         for (int py = 0; py < 4 && !bandChanged; ++py)
             bandChanged = std::memcmp(now.row[py], before.row[py], rowBytes) != 0;
@@ -124,7 +123,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
             const int x0 = 4 * bx;
             std::uint8_t* saved = savedCode_.data() + n * msvc::kMaxBlockCodeBytes;
             const bool changed =
-                bandChanged && (!comparable || msvc::blockDiffers(now, before, bytesPerPixel, x0, width_));
+                bandChanged && (msvc::refreshBlock(now, before, bytesPerPixel, x0, width_) || !comparable);
             if (!changed && !key) {
                 writer.skip(1);
                 continue;
@@ -135,26 +134,28 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
                 continue;
             }
             msvc::loadBlock(now, bitsPerPixel, x0, width_, block);
+            // A changed block keeps what the decoder shows when that is within two bytes' worth of the
+            // pixels (no code can be cheaper), or when coding it would cost more, error plus bytes at
+            // lambda each, than leaving it: a grainy picture need not be coded anew for its grain.
+            int shownError = 0;
             if (!key) {
                 for (int py = 0; py < 4; ++py) std::memcpy(shownWords + 4 * py, shownRows[py] + x0, 8);
-                msvc::unpackBlock(shownWords, shown);
-                if (msvc::blockError(shown, block) <= skipLimit_) {
-                    writer.skip(1);
-                    savedSize_[n] = 0;  // the decoder keeps showing an older code than these pixels'
-                    continue;
-                }
+                shownError = msvc::blockError(block, shownWords);
             }
-            msvc::codeBlock(block, lambda_, code);
+            const bool skip =
+                !key && (shownError <= skipLimit_ ||
+                         shownError <= msvc::codeBlock(block, lambda_, code) + lambda_ * code.size);
+            if (skip) {
+                writer.skip(1);
+                savedSize_[n] = 0;  // the decoder keeps showing an older code than these pixels'
+                continue;
+            }
+            if (key)
+                msvc::codeBlock(block, lambda_, code);
             writer.code(code.bytes, code.size);
             std::memcpy(saved, code.bytes, static_cast<std::size_t>(code.size));
             savedSize_[n] = static_cast<std::uint8_t>(code.size);
             for (int py = 0; py < 4; ++py) std::memcpy(shownRows[py] + x0, code.pixels + 4 * py, 8);
-        }
-        if (bandChanged) {
-            for (int py = 0; py < 4; ++py) {
-                const std::size_t offset = static_cast<std::size_t>(geometry.dibRow(s, py)) * stride;
-                std::memcpy(previous_.data() + offset, pixels + offset, rowBytes);
-            }
         }
     }
     const std::size_t size = writer.finish();

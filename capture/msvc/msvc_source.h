@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "capture/msvc/msvc_block.h"
 
@@ -19,6 +20,11 @@ namespace zelq::msvc {
 // repeat its bottom row (DIB row 0).
 struct BandRows {
     const std::uint8_t* row[4];
+};
+
+// The same rows of the encoder's copy of the last frame.
+struct KeptRows {
+    std::uint8_t* row[4];
 };
 
 // Geometry of a picture and of the grid of blocks it is coded in.
@@ -38,13 +44,46 @@ struct Geometry {
         return r < 0 ? 0 : r;
     }
     BandRows band(const std::uint8_t* pixels, std::size_t stride, int s) const;
+    KeptRows band(std::uint8_t* pixels, std::size_t stride, int s) const;
 };
 
 // Converts the block whose left column is x0 into 5-bit components (nearest value), repeating the last
 // column of a row narrower than the block.
 void loadBlock(const BandRows& rows, int bitsPerPixel, int x0, int width, Block& out);
 
-// True when any pixel of the block at x0 differs between the two frames (same format and geometry).
-bool blockDiffers(const BandRows& now, const BandRows& before, int bytesPerPixel, int x0, int width);
+// Compares the block at x0 of a frame with the copy kept of the last one (same format and geometry) and,
+// where they differ, brings the copy up to date. True when the block changed. Inline: it runs for every
+// block of every row of blocks that changed at all.
+bool refreshEdgeBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width);
+
+template <std::size_t Bytes>
+inline bool refreshWholeBlock(const BandRows& now, const KeptRows& kept, std::size_t offset) {
+    // XOR word by word: far cheaper than four calls of memcmp for a few bytes each
+    std::uint64_t difference = 0;
+    for (int py = 0; py < 4; ++py) {
+        std::uint64_t a[(Bytes + 7) / 8] = {}, b[(Bytes + 7) / 8] = {};
+        std::memcpy(a, now.row[py] + offset, Bytes);
+        std::memcpy(b, kept.row[py] + offset, Bytes);
+        for (std::size_t k = 0; k < (Bytes + 7) / 8; ++k) difference |= a[k] ^ b[k];
+    }
+    if (!difference)
+        return false;
+    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, Bytes);
+    return true;
+}
+
+inline bool refreshBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+    if (x0 + 4 > width)
+        return refreshEdgeBlock(now, kept, bytesPerPixel, x0, width);
+    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
+    switch (bytesPerPixel) {
+        case 2:
+            return refreshWholeBlock<8>(now, kept, offset);
+        case 3:
+            return refreshWholeBlock<12>(now, kept, offset);
+        default:
+            return refreshWholeBlock<16>(now, kept, offset);
+    }
+}
 
 }  // namespace zelq::msvc
