@@ -147,10 +147,10 @@ inline int signOf(int v) {
     return v < 0 ? -1 : 1;
 }
 
-// Splits the block across the plane through its mean square to the direction the colours vary along most:
-// each channel's spread, signed by how it varies with the widest channel. That separates text from its
-// background and the two sides of an edge. Then each pixel moves to the nearer of the two means and the
-// means are taken again (a round of k-means), a second time only when a pixel moved.
+// Splits the block by the plane through its mean that is square to the direction its colours vary along
+// most, taken as each channel's spread signed by how that channel varies with the widest one. That
+// separates text from its background and the two sides of an edge. Then each pixel moves to the nearer of
+// the two means and the means are taken again (a round of k-means), a second time only when a pixel moved.
 TwoColour fitTwoColours(const BlockLanes& v, const Sums& s) {
     const Rgb mean = roundedMean(s.sum, kBlockPixels);
     Lanes dr[2], dg[2], db[2];

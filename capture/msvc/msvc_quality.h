@@ -14,8 +14,9 @@ struct Rate {
     // Error one byte of output is worth: quality 10000 gives 0 (the least error whatever it costs),
     // 6550 about 24, 0 gives 200.
     int lambda = 0;
-    // Error up to which a changed block keeps what the decoder already shows instead of being coded again:
-    // as much as the two bytes of the cheapest code are worth.
+    // Error up to which a changed block keeps what the decoder already shows without even trying a code:
+    // as much as the two bytes of the cheapest code are worth. Beyond it the block is still left as shown
+    // when that error is no more than the error of its best code plus lambda for each byte of that code.
     int skipLimit = 0;
 };
 
