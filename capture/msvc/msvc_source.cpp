@@ -1,6 +1,7 @@
 #include "capture/msvc/msvc_source.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "capture/msvc/msvc_lanes.h"
@@ -39,6 +40,7 @@ void loadRows(const BandRows& rows, int x0, int width, Block& out) {
 
 // The common case, whole blocks of 32-bit pixels, eight pixels (two rows) at a time: a row of four BGRX
 // pixels read as 16-bit lanes holds green and blue in the even lanes, red in the odd ones.
+static_assert(std::endian::native == std::endian::little, "BGRX pixels are read as little-endian lanes");
 void loadWholeBgrx(const BandRows& rows, int x0, Block& out) {
     const UnsignedLanes low = UnsignedLanes{} + 0xFF;
     const auto to5 = [](UnsignedLanes c) { return reinterpret_cast<Lanes>((c * 249 + 1024) >> 11); };
@@ -91,7 +93,7 @@ void loadBlock(const BandRows& rows, int bitsPerPixel, int x0, int width, Block&
             if (x0 + 4 <= width)
                 loadWholeBgrx(rows, x0, out);
             else
-                loadBlockAs<4>(rows, x0, width, out);
+                loadRows<4, true>(rows, x0, width, out);
             break;
     }
 }
