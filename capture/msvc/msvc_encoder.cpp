@@ -1,0 +1,171 @@
+#include "capture/msvc/msvc_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include "capture/msvc/msvc_block.h"
+#include "capture/msvc/msvc_quality.h"
+#include "capture/msvc/msvc_source.h"
+#include "platform/dibtypes.h"
+
+namespace zelq {
+namespace {
+
+constexpr int kMaxSide = 32768;
+// The most blocks one skip code can pass over: 0x8400 + n, n up to 0x3FF.
+constexpr int kMaxSkipRun = 1023;
+
+// Appends block codes to a frame, gathering skipped blocks into runs.
+class CodeWriter {
+public:
+    explicit CodeWriter(std::uint8_t* out) : start_(out), at_(out) {}
+
+    void skip(int blocks) {
+        pendingSkips_ += blocks;
+        anySkipped_ = true;
+    }
+    void code(const std::uint8_t* bytes, int size) {
+        flushSkips();
+        std::memcpy(at_, bytes, static_cast<std::size_t>(size));
+        at_ += size;
+    }
+    // Ends the frame with the skips still pending, so that the decoder meets a code for every block, and a
+    // zero word that decoders of the original format look for. Returns the frame's size.
+    std::size_t finish() {
+        flushSkips();
+        putWord(0);
+        return static_cast<std::size_t>(at_ - start_);
+    }
+    bool anySkipped() const { return anySkipped_; }
+
+private:
+    void putWord(unsigned word) {
+        *at_++ = static_cast<std::uint8_t>(word & 0xFF);
+        *at_++ = static_cast<std::uint8_t>(word >> 8);
+    }
+    void flushSkips() {
+        while (pendingSkips_ > 0) {
+            const int run = std::min(pendingSkips_, kMaxSkipRun);
+            putWord(0x8400u + static_cast<unsigned>(run));
+            pendingSkips_ -= run;
+        }
+    }
+
+    std::uint8_t* start_;
+    std::uint8_t* at_;
+    int pendingSkips_ = 0;
+    bool anySkipped_ = false;
+};
+
+}  // namespace
+
+MsvcEncoder::MsvcEncoder(const MsvcEncoderOptions& options)
+    : width_(options.width), height_(options.height), keyFrameEvery_(options.keyFrameEvery) {
+    if (width_ < 1 || height_ < 1 || width_ > kMaxSide || height_ > kMaxSide)
+        throw std::invalid_argument("Microsoft Video 1: picture size out of range");
+    const msvc::Geometry geometry(width_, height_);
+    blocksWide_ = geometry.blocksWide;
+    blocksHigh_ = geometry.blocksHigh;
+    const msvc::Rate rate = msvc::rateForQuality(options.quality);
+    lambda_ = rate.lambda;
+    skipLimit_ = rate.skipLimit;
+    const std::size_t blocks = static_cast<std::size_t>(blocksWide_) * blocksHigh_;
+    reconstruction_.assign(static_cast<std::size_t>(codedWidth()) * codedHeight(), 0);
+    savedCode_.assign(blocks * msvc::kMaxBlockCodeBytes, 0);
+    savedSize_.assign(blocks, 0);
+    output_.resize(maxFrameBytes());
+}
+
+std::size_t MsvcEncoder::maxFrameBytes() const {
+    // A skip code covers at least one block with fewer bytes than the dearest block code; then the end word.
+    return static_cast<std::size_t>(blocksWide_) * blocksHigh_ * msvc::kMaxBlockCodeBytes + 2;
+}
+
+std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame) {
+    if (!pixels)
+        throw std::invalid_argument("Microsoft Video 1: no pixels");
+    if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32)
+        throw std::invalid_argument("Microsoft Video 1: frames must have 16, 24 or 32 bits per pixel");
+
+    const msvc::Geometry geometry(width_, height_);
+    const int bytesPerPixel = bitsPerPixel / 8;
+    const std::size_t stride = dibRowBytes(width_, bitsPerPixel);
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * bytesPerPixel;
+    const std::size_t codedW = static_cast<std::size_t>(codedWidth());
+    // A frame of another depth than the last cannot be compared byte for byte: every block counts as changed.
+    const bool comparable = previousBits_ == bitsPerPixel;
+    if (!comparable)
+        previous_.assign(stride * static_cast<std::size_t>(height_), 0);
+    const bool key = first_ || (keyFrameEvery_ > 0 && framesSinceKey_ + 1 >= keyFrameEvery_);
+
+    CodeWriter writer(output_.data());
+    msvc::Block block;
+    msvc::BlockCode code;
+    std::uint16_t shownWords[msvc::kBlockPixels];
+    for (int s = 0; s < blocksHigh_; ++s) {
+        const msvc::BandRows now = geometry.band(pixels, stride, s);
+        const msvc::KeptRows before = geometry.band(previous_.data(), stride, s);
+        bool bandChanged = !comparable;
+        for (int py = 0; py < 4 && !bandChanged; ++py)
+            bandChanged = std::memcmp(now.row[py], before.row[py], rowBytes) != 0;
+        if (!bandChanged && !key) {
+            writer.skip(blocksWide_);
+            continue;
+        }
+        // Row py of this block row in the top-down reconstruction.
+        std::uint16_t* shownRows[4];
+        for (int py = 0; py < 4; ++py)
+            shownRows[py] = reconstruction_.data() + (codedHeight() - 1 - 4 * s - py) * codedW;
+
+        for (int bx = 0; bx < blocksWide_; ++bx) {
+            const std::size_t n = static_cast<std::size_t>(s) * blocksWide_ + bx;
+            const int x0 = 4 * bx;
+            std::uint8_t* saved = savedCode_.data() + n * msvc::kMaxBlockCodeBytes;
+            const bool changed =
+                bandChanged && (msvc::refreshBlock(now, before, bytesPerPixel, x0, width_) || !comparable);
+            if (!changed && !key) {
+                writer.skip(1);
+                continue;
+            }
+            // Coding the same pixels again would give the same code.
+            if (!changed && savedSize_[n]) {
+                writer.code(saved, savedSize_[n]);
+                continue;
+            }
+            msvc::loadBlock(now, bitsPerPixel, x0, width_, block);
+            // A changed block keeps what the decoder shows when that is within two bytes' worth of the
+            // pixels (no code can be cheaper), or when coding it would cost more, error plus bytes at
+            // lambda each, than leaving it: a grainy picture need not be coded anew for its grain.
+            int shownError = 0;
+            if (!key) {
+                for (int py = 0; py < 4; ++py) std::memcpy(shownWords + 4 * py, shownRows[py] + x0, 8);
+                shownError = msvc::blockError(block, shownWords);
+            }
+            const bool skip =
+                !key && (shownError <= skipLimit_ ||
+                         shownError <= msvc::codeBlock(block, lambda_, code) + lambda_ * code.size);
+            if (skip) {
+                writer.skip(1);
+                savedSize_[n] = 0;  // the decoder keeps showing an older code than these pixels'
+                continue;
+            }
+            if (key)
+                msvc::codeBlock(block, lambda_, code);
+            writer.code(code.bytes, code.size);
+            std::memcpy(saved, code.bytes, static_cast<std::size_t>(code.size));
+            savedSize_[n] = static_cast<std::uint8_t>(code.size);
+            for (int py = 0; py < 4; ++py) std::memcpy(shownRows[py] + x0, code.pixels + 4 * py, 8);
+        }
+    }
+    const std::size_t size = writer.finish();
+    const bool noSkips = !writer.anySkipped();
+    if (keyFrame)
+        *keyFrame = noSkips;
+    framesSinceKey_ = noSkips ? 0 : framesSinceKey_ + 1;
+    first_ = false;
+    previousBits_ = bitsPerPixel;
+    return std::vector<std::uint8_t>(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+}  // namespace zelq
