@@ -7,16 +7,19 @@
 //   screencam_events.cpp    which control runs which handler
 //   screencam_folder.cpp    the recording folder and the names of new recordings
 //   screencam_library.cpp   the recordings list and its file operations
+//   screencam_recording.cpp starting and stopping recordings, the stop hot key
 // UI thread only.
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 #include "app/services.h"
 #include "platform/skin.h"
@@ -26,7 +29,11 @@ class QGroupBox;
 namespace zelq {
 
 class Dialogs;
+class GlobalHotKeys;
+class TScreenCam;
+class TFrmAreaSelect;
 class TFrmDirSelect;
+class TFrmTool;
 class TFrmReName;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
@@ -44,7 +51,7 @@ public:
     ~TFrmScreenCam() override;
 
     // The other windows created at program start, which the main window drives.
-    void attachWindows(QWidget* message, QWidget* areaSelect, QWidget* tool, QWidget* help);
+    void attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, QWidget* help);
 
     // --- state shared with every area -----------------------------------------------------------
     bool FirstRun = true;
@@ -87,13 +94,28 @@ public:
     void MnUpdateRECNameClick();
     void BtnDefaultOpenClick();
 
-    // --- operations other areas provide; empty until those areas are built -----------------------
+    // --- recording control and the stop hot key (screencam_recording.cpp) -----------------------
+    std::unique_ptr<TScreenCam> CaptureEngine;
+    QString ManualName;
+    bool Stopping = false;  // the tool window's stop is running; hot keys wait
     void CreateCaptureEngine();
     void FreeCaptureEngine();
-    void BtnStopRecClick();
-    void BtnHotKeySetClick();
-    void BtnReplayRecClick();
+    void BtnSartRecClick();
+    void StartAreaRecording();
+    void BtnAreaScreenRECClick();
+    void Button2Click();
+    void BtnStopRecClick() { Button2Click(); }
+    void StopProcedure();
+    void StopFromToolWindow();
+    void HotKeyMessage(int id);
+    bool RegisterStopHotKey();
     void UnregisterStopHotKey();
+    void EnterRecordingLayout();
+    void LeaveRecordingLayout();
+    void BtnHotKeySetClick();
+
+    // --- operations other areas provide; empty until those areas are built -----------------------
+    void BtnReplayRecClick();
     void ClosePlayer();
     void FitVideo();
 
@@ -190,8 +212,8 @@ public:
     FileDialogSettings AddBitmapDialog;
 
     QWidget* FrmMyMessage = nullptr;
-    QWidget* FrmAreaSelect = nullptr;
-    QWidget* FrmTool = nullptr;
+    QPointer<TFrmAreaSelect> FrmAreaSelect;
+    QPointer<TFrmTool> FrmTool;
     QWidget* FrmHelp = nullptr;
     TFrmDirSelect* FrmDirSelect = nullptr;  // made on first use
     TFrmReName* FrmReName = nullptr;        // made on first use
@@ -216,6 +238,9 @@ private:
     void buildMenusAndTimers();
     void connectHandlers();
     void shellOpen(const QString& target);
+    void startRecording(bool area);
+    // Puts the tool window beside the recorded rectangle, inside the screen.
+    void placeToolWindow(const QRect& recorded);
 
     // The automatic-naming state is the tag of the toggle: 1 automatic, 0 manual.
     int autoNaming() const { return BtnAutoSave->tag(); }
@@ -223,6 +248,7 @@ private:
     AppServices services_;
     Dialogs* dialogs_ = nullptr;
     bool destroyed_ = false;
+    std::unique_ptr<GlobalHotKeys> hotKeys_;
 };
 
 }  // namespace zelq

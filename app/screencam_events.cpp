@@ -49,6 +49,8 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnDefaultOpen, this, &TFrmScreenCam::BtnDefaultOpenClick);
     bind(BtnReplayRec, this, &TFrmScreenCam::BtnReplayRecClick);
     bind(BtnHotKeySet, this, &TFrmScreenCam::BtnHotKeySetClick);
+    bind(BtnSartRec, this, &TFrmScreenCam::BtnSartRecClick);
+    bind(BtnAreaScreenREC, this, &TFrmScreenCam::BtnAreaScreenRECClick);
 
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);

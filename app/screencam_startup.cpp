@@ -6,6 +6,8 @@
 
 #include "app/globalparam.h"
 #include "app/hotkeyset.h"
+#include "capture/scrcam/scrcam.h"
+#include "platform/hotkey/hotkey.h"
 #include "app/screencam.h"
 #include "convert/bitmapresource.h"
 #include "platform/dialogs.h"
@@ -35,14 +37,7 @@ TFrmScreenCam::TFrmScreenCam(const AppServices& services, QWidget* parent)
     FormCreate();
 }
 
-TFrmScreenCam::~TFrmScreenCam() { FormDestroy(); }
-
-void TFrmScreenCam::attachWindows(QWidget* message, QWidget* areaSelect, QWidget* tool, QWidget* help) {
-    FrmMyMessage = message;
-    FrmAreaSelect = areaSelect;
-    FrmTool = tool;
-    FrmHelp = help;
-}
+TFrmScreenCam::~TFrmScreenCam() { FormDestroy(); }  // members go after it: the engine is freed in it
 
 void TFrmScreenCam::FormCreate() {
     // Each step stands on its own: whatever fails, the window still comes up, without a message.
@@ -95,8 +90,6 @@ void TFrmScreenCam::ToggleAutoSave() {
 
 void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }
 
-void TFrmScreenCam::BtnHotKeySetClick() { ShowHotkeyDialog(false); }
-
 void TFrmScreenCam::FormShow() { TimerFirstRun->start(); }
 
 void TFrmScreenCam::FormResize() { FitVideo(); }
@@ -145,11 +138,7 @@ void TFrmScreenCam::closeEvent(QCloseEvent* event) {
 }
 
 // Filled in by the areas that own them.
-void TFrmScreenCam::CreateCaptureEngine() {}
-void TFrmScreenCam::FreeCaptureEngine() {}
-void TFrmScreenCam::BtnStopRecClick() {}
 void TFrmScreenCam::BtnReplayRecClick() {}
-void TFrmScreenCam::UnregisterStopHotKey() {}
 void TFrmScreenCam::ClosePlayer() {}
 void TFrmScreenCam::FitVideo() {}
 

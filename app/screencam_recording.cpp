@@ -1,0 +1,187 @@
+// Starting and stopping recordings: the full-screen and area starts, the stop hot key, the tool window
+// beside a recorded area, and the main window's recording layout.
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+
+#include "app/areaselect.h"
+#include "app/hotkeyset.h"
+#include "app/screencam.h"
+#include "app/toolform.h"
+#include "capture/scrcam/scrcam.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/hotkey/hotkey.h"
+#include "platform/paths.h"
+
+namespace zelq {
+
+namespace {
+
+constexpr int kStopHotKeyId = 1;
+
+unsigned modifierBit(const QString& name) {
+    // Exact, case-sensitive names, as the hot-key dialog writes them.
+    if (name == QLatin1String("Ctrl")) return kModControl;
+    if (name == QLatin1String("Alt")) return kModAlt;
+    if (name == QLatin1String("Shift")) return kModShift;
+    return 0;
+}
+
+}  // namespace
+
+void TFrmScreenCam::attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, QWidget* help) {
+    FrmMyMessage = message;
+    FrmAreaSelect = areaSelect;
+    FrmTool = tool;
+    FrmHelp = help;
+    if (FrmAreaSelect) {
+        FrmAreaSelect->onConfirm = [this] { swallowErrors([this] { StartAreaRecording(); }); };
+        FrmAreaSelect->onClose = [this] { swallowErrors([this] { show(); }); };
+    }
+    if (FrmTool) FrmTool->onStop = [this] { StopFromToolWindow(); };
+}
+
+void TFrmScreenCam::CreateCaptureEngine() {
+    Clock& clock = services_.clock ? *services_.clock : systemClock();
+    CaptureEngine = std::make_unique<TScreenCam>(this, *dialogs_, clock);
+    CaptureEngine->OnProgress = [](TScreenCam&) {};
+    hotKeys_ = std::make_unique<GlobalHotKeys>();
+    connect(hotKeys_.get(), &GlobalHotKeys::hotKeyPressed, this, [this](int id) {
+        swallowErrors([this, id] { HotKeyMessage(id); });
+    });
+}
+
+void TFrmScreenCam::FreeCaptureEngine() { CaptureEngine.reset(); }
+
+void TFrmScreenCam::BtnSartRecClick() { startRecording(false); }
+
+void TFrmScreenCam::StartAreaRecording() { startRecording(true); }
+
+void TFrmScreenCam::startRecording(bool area) {
+    CancelExtraction = true;
+    ClosePlayer();
+    QThread::msleep(200);
+    CurrentFolder = ValidateRecordingFolder(QString());
+    if (CurrentFolder.isEmpty()) return;
+    if (autoNaming() == 1) {
+        const QString path = MakeAutoRecordingPath(QString());
+        if (path.isEmpty()) return;
+        CurrentFilePath = path;
+    } else if (!MakeManualRecordingPath()) {
+        return;
+    }
+    CaptureEngine->ShowFrame = true;
+    CaptureEngine->FollowSource = true;
+
+    QWidget* source = area ? static_cast<QWidget*>(FrmAreaSelect.data()) : this;
+    swallowErrors([this, area] {
+        EnterRecordingLayout();
+        if (area) showNormal();
+    });
+    swallowErrors([this, source] {
+        CaptureEngine->ShowFrame = true;
+        CaptureEngine->FollowSource = true;
+        CaptureEngine->StartRecording(source, CurrentFilePath);
+    });
+
+    const bool hotKey = RegisterStopHotKey();
+    if (!hotKey) ShowHotkeyDialog(true);
+    hide();
+
+    // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop
+    // button is then the way out, as it is for an area.
+    if (area || !hotKey) {
+        if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
+        placeToolWindow(source ? source->frameGeometry() : QRect());
+        FrmTool->show();
+    }
+}
+
+void TFrmScreenCam::placeToolWindow(const QRect& recorded) {
+    const QRect tool = FrmTool->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+    int left = screen.width() < recorded.left() + recorded.width() + tool.width()
+                   ? recorded.left() - tool.width() - 10
+                   : recorded.left() + recorded.width() + 10;
+    int top = recorded.top();
+    // A rectangle as wide as the screen leaves no room beside it: keep the window on the screen.
+    if (!screen.isEmpty()) {
+        left = std::clamp(left, screen.left(), std::max(screen.left(), screen.right() - tool.width() - 10));
+        top = std::clamp(top, screen.top(), std::max(screen.top(), screen.bottom() - tool.height()));
+    }
+    FrmTool->move(left, top);
+}
+
+void TFrmScreenCam::BtnAreaScreenRECClick() {
+    hide();
+    if (!FrmAreaSelect) attachWindows(FrmMyMessage, new TFrmAreaSelect(*dialogs_, this), FrmTool, FrmHelp);
+    FrmAreaSelect->show();
+}
+
+void TFrmScreenCam::Button2Click() {
+    if (CaptureEngine) CaptureEngine->StopRecording();
+    ManualName = EdtREC->text();
+    CurrentFolder = NormaliseFolder(EdtRECPath->text());
+    RefreshRecordingList();
+    if (autoNaming() == 1) {
+        QString number = CurrentFileName;
+        number.remove(QStringLiteral(".avi"));
+        LblHint->setText(QStringLiteral("自动生成录像文件:%1%2.avi").arg(CurrentFolder, number));
+    } else {
+        LblHint->setText(QStringLiteral("生成录像文件:%1%2.avi").arg(CurrentFolder, ManualName));
+    }
+    LeaveRecordingLayout();
+}
+
+void TFrmScreenCam::StopProcedure() {
+    UnregisterStopHotKey();
+    BtnStopRec->click();
+    setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
+    show();
+}
+
+void TFrmScreenCam::StopFromToolWindow() {
+    Stopping = true;
+    swallowErrors([this] { StopProcedure(); });
+    Stopping = false;
+}
+
+void TFrmScreenCam::HotKeyMessage(int id) {
+    if (Stopping) return;
+    if (id == kStopHotKeyId) {
+        StopProcedure();
+    } else {
+        dialogs().messageBox(QStringLiteral("Unknown HotKey!"), {}, MsgIcon::None, MsgButtons::Ok, this);
+    }
+}
+
+bool TFrmScreenCam::RegisterStopHotKey() {
+    if (!hotKeys_ || HotKeyKey.isEmpty()) return false;
+    const unsigned modifiers = modifierBit(HotKeyModifier1) | modifierBit(HotKeyModifier2);
+    const unsigned key = HotKeyKey == QLatin1String("Esc") ? kVkEscape : HotKeyKey.at(0).unicode();
+    return hotKeys_->RegisterHotKey(kStopHotKeyId, modifiers, key);
+}
+
+void TFrmScreenCam::UnregisterStopHotKey() {
+    if (hotKeys_) hotKeys_->UnregisterHotKey(kStopHotKeyId);
+}
+
+void TFrmScreenCam::EnterRecordingLayout() {
+    SbFileSelect->hide();
+    SbLeft->hide();
+    LblHint->hide();
+    showMaximized();
+}
+
+void TFrmScreenCam::LeaveRecordingLayout() {
+    SbFileSelect->show();
+    SbLeft->show();
+    LblHint->show();
+}
+
+void TFrmScreenCam::BtnHotKeySetClick() { ShowHotkeyDialog(false); }
+
+}  // namespace zelq

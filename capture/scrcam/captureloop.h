@@ -1,0 +1,47 @@
+#pragma once
+// The capture loop of a recording: one capture per interval, each written at the stream position its
+// start time gives, until the recording is stopped or a write fails. Positions come from the time elapsed
+// since the loop began, not from a count of passes, so a late pass does not push later frames back: the
+// position jumps and the jump is counted as skipped positions.
+//
+// The loop takes its clock and its sleep from a Clock, and its captures and writes from the caller, so
+// that its time grid can be driven without real waiting. Called by the recording worker.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "capture/frame/frame.h"
+#include "platform/clock.h"
+
+namespace zelq {
+
+// What the loop reports while it runs; the engine's statistics fields.
+struct CaptureStats {
+    std::atomic<std::uint32_t> StartTime{0};
+    std::atomic<double> FrameGap{0.0};
+    std::atomic<int> SkippedFrames{0};
+    std::atomic<int> FrameIndex{0};
+    std::atomic<int> FramesWritten{0};
+};
+
+struct CaptureLoopSteps {
+    std::function<bool()> recording;                       // the stop signal, read before passes and after sleeps
+    std::function<Frame()> grab;                           // none ends the loop (the grabber has told the user)
+    std::function<bool(int position, const Frame&)> write; // false: the write failed
+    std::function<void()> progress;                        // at most every 500 ms
+};
+
+enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };
+
+// The pause between captures is slept in slices of a tenth of the interval (at least 1 ms), so that a
+// stop is noticed within a slice.
+int sleepSliceFor(int msPerFrame);
+
+// The stream position of a pass that started `elapsed` ms into the loop: elapsed / msPerFrame rounded
+// to the nearest integer, halves to even.
+int positionFor(std::uint32_t elapsed, int msPerFrame);
+
+CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSteps& steps, CaptureStats& stats);
+
+}  // namespace zelq

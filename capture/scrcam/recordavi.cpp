@@ -1,0 +1,185 @@
+// RecordAVI: one whole recording, from the version check to the closed file.
+#include <QThread>
+
+#include "capture/scrcam/recordthread.h"
+#include "capture/scrcam/scrcam.h"
+#include "capture/vfw/avifile.h"
+#include "capture/vfw/compman.h"
+
+namespace zelq {
+
+namespace {
+
+// A side rounded to a multiple of f: up, unless that passes the screen's edge, then down.
+int alignSide(int side, int f, int screenSide) {
+    if (side % f == 0) return side;
+    const int up = (side / f + 1) * f;
+    return up > screenSide ? (side / f) * f : up;
+}
+
+const BitmapInfoHeader* headerOf(const Frame& frame) { return reinterpret_cast<const BitmapInfoHeader*>(frame.data()); }
+
+// Hides the frame window however the recording ends.
+class HideFrameOnExit {
+public:
+    explicit HideFrameOnExit(std::function<void()> hide) : hide_(std::move(hide)) {}
+    ~HideFrameOnExit() {
+        if (hide_) hide_();
+    }
+
+private:
+    std::function<void()> hide_;
+};
+
+// The AVI objects of one recording, released in the order the file wants: file, raw stream, compressed
+// stream; the last release finishes the file on disk.
+struct AviObjects {
+    PAVIFILE file;
+    PAVISTREAM raw;
+    PAVISTREAM compressed;
+    AVICOMPRESSOPTIONS options;
+    ~AviObjects() {
+        AVICOMPRESSOPTIONS* list[] = {&options};
+        AVISaveOptionsFree(1, list);
+        if (file) AVIFileRelease(file);
+        if (raw) AVIStreamRelease(raw);
+        if (compressed) AVIStreamRelease(compressed);
+        AVIFileExit();
+    }
+};
+
+}  // namespace
+
+int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
+    auto* worker = qobject_cast<TRecordAVIThread*>(QThread::currentThread());
+    FrameWindowHooks* hooks = worker;
+    try {
+        const QRect bounds = source.get();
+        int L = bounds.x(), T = bounds.y(), W = bounds.width(), H = bounds.height();
+        AreaWidth = W;
+        AreaHeight = H;
+
+        if ((VideoForWindowsVersion() >> 16) < 0x010A) {
+            askUser(QStringLiteral("失败: 视频版本太久!"), QStringLiteral("出错"), MsgIcon::Error, MsgButtons::Ok);
+            raise(OnRecordError);
+            return 0;
+        }
+
+        Frame frame = grabFor(hooks, L, T, W, H);
+        if (!frame) return 1;
+
+        // Fit the rectangle to the chosen compressor: try multiples of 2, 4 and 8 until it takes the frame.
+        if (CodecIndex >= 0 && CodecIndex < static_cast<int>(CodecList.size())) {
+            const ICINFO& entry = CodecList[static_cast<std::size_t>(CodecIndex)];
+            HIC hic = ICOpen(entry.fccType, entry.fccHandler, ICMODE_QUERY);
+            if (!hic) {
+                CodecFourCC = kCodecMSVC;
+            } else {
+                int f = 1, alignedW = W, alignedH = H;
+                while (ICCompressQuery(hic, headerOf(frame), nullptr) != ICERR_OK) {
+                    f *= 2;
+                    if (f > 8) break;
+                    alignedW = alignSide(W, f, ScreenWidth);
+                    alignedH = alignSide(H, f, ScreenHeight);
+                    FreeFrame(frame);
+                    frame = grabFor(hooks, L, T, alignedW, alignedH);
+                    if (!frame) return 1;
+                }
+                if (f > 1 && f <= 8) {
+                    W = alignedW;
+                    H = alignedH;
+                    AreaWidth = W;
+                    AreaHeight = H;
+                } else if (f > 8) {
+                    CodecFourCC = kCodecMSVC;
+                }
+                ICClose(hic);
+            }
+        }
+        if (CodecFourCC == kCodecIV50) CodecFourCC = kCodecMSVC;
+
+        HideFrameOnExit hideFrame(ShowFrame ? std::function<void()>([this] {
+            onUiThread([this] {
+                if (FrameWindow) FrameWindow->hideFrame();
+            });
+        })
+                                            : std::function<void()>());
+        if (ShowFrame) {
+            onUiThread([this, L, T, W, H] {
+                if (!FrameWindow) return;
+                FrameWindow->SetArea(L, T, W, H);
+                FrameWindow->showFrame();
+            });
+        }
+
+        HRESULT status = AVIERR_OK;
+        CaptureLoopEnd end = CaptureLoopEnd::Stopped;
+        {
+            AviObjects avi;
+            AVIFileInit();
+            const BitmapInfoHeader format = *headerOf(frame);
+            status = AVIFileOpen(avi.file, fileName.toStdString(), OF_WRITE | OF_CREATE);
+            if (status == AVIERR_OK) {
+                AVISTREAMINFO info;
+                info.fccType = streamtypeVIDEO;
+                info.fccHandler = 0;
+                info.dwScale = 1;
+                info.dwRate = static_cast<DWORD>(PlaybackRate);
+                info.dwSuggestedBufferSize = format.biSizeImage;
+                info.rcFrame = RECT{0, 0, format.biWidth, format.biHeight};
+                status = AVIFileCreateStream(avi.file, avi.raw, info);
+            }
+            if (status == AVIERR_OK) {
+                avi.options.fccType = streamtypeVIDEO;
+                avi.options.fccHandler = CodecFourCC;
+                avi.options.dwKeyFrameEvery = static_cast<DWORD>(KeyFrameEvery);
+                avi.options.dwQuality = static_cast<DWORD>(Quality);
+                avi.options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+                status = AVIMakeCompressedStream(avi.compressed, avi.raw, &avi.options);
+            }
+            if (status == AVIERR_OK) {
+                status = AVIStreamSetFormat(avi.compressed, 0, headerOf(frame),
+                                            static_cast<LONG>(40 + 4 * format.biClrUsed));
+            }
+            FreeFrame(frame);  // the format frame is never written
+
+            if (status == AVIERR_OK) {
+                raise(OnRecordStart);
+                CaptureLoopSteps steps;
+                steps.recording = [this] { return Recording.load(); };
+                steps.grab = [&] {
+                    if (!FollowSource) return grabFor(hooks, L, T, W, H);
+                    // The stream's size is fixed; a moved or resized source is captured at that size
+                    // from its current position.
+                    const QRect now = source.get();
+                    return grabFor(hooks, now.x(), now.y(), W, H);
+                };
+                steps.write = [&](int position, const Frame& f) {
+                    status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
+                    return status == AVIERR_OK;
+                };
+                steps.progress = [this] { raise(OnProgress); };
+                end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
+                if (end != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
+            }
+        }
+        if (status == AVIERR_OK) return 1;
+
+        raise(OnRecordError);
+        if (CodecFourCC == kCodecMSVC) {
+            askUser(QStringLiteral("创建视频文件时出错"), QStringLiteral("Error"), MsgIcon::Warning, MsgButtons::Ok);
+            return 0;
+        }
+        const MsgAnswer answer = askUser(QStringLiteral("用当前压缩器记录视频文件时出错，要用默认压缩器吗? "),
+                                         QStringLiteral("注意"), MsgIcon::Warning, MsgButtons::YesNo);
+        if (answer == MsgAnswer::Yes) {
+            CodecFourCC = kCodecMSVC;
+            return -1;
+        }
+        return 0;
+    } catch (...) {
+        return 1;
+    }
+}
+
+}  // namespace zelq

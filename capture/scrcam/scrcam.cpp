@@ -1,0 +1,130 @@
+#include "scrcam.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaObject>
+#include <QThread>
+#include <QWidget>
+
+#include "capture/frame/grabframe.h"
+#include "capture/scrcam/recordthread.h"
+#include "platform/clock.h"
+#include "platform/screen/screengrabber.h"
+
+namespace zelq {
+
+namespace {
+
+// Keeps the worker's copy of the source window's bounds current as the window moves and resizes.
+class SourceWatcher final : public QObject {
+public:
+    SourceWatcher(QWidget* source, std::shared_ptr<SourceBounds> bounds) : source_(source), bounds_(std::move(bounds)) {
+        source->installEventFilter(this);
+    }
+    ~SourceWatcher() override {
+        if (source_) source_->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type t = event->type();
+        if (source_ && (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show)) bounds_->set(source_->frameGeometry());
+        return false;
+    }
+
+private:
+    QPointer<QWidget> source_;
+    std::shared_ptr<SourceBounds> bounds_;
+};
+
+}  // namespace
+
+TScreenCam::TScreenCam(QWidget* owner, Dialogs& dialogs, Clock& clock)
+    : OwnerForm(owner), dialogs_(dialogs), clock_(clock) {
+    setObjectName(QStringLiteral("TScreenCam"));
+    ScreenGrabber& screen = ScreenGrabber::forCurrentThread();
+    BitsPerPixel = screen.isConnected() ? screen.bitsPerPixel() : 32;
+    ScreenWidth = screen.width();
+    ScreenHeight = screen.height();
+    FrameWindow = new TFlashingWnd(owner);
+    ArrowCursor = &standardArrowCursor();
+}
+
+TScreenCam::~TScreenCam() {
+    closing_ = true;
+    Recording = false;
+    waitForWorker(-1);
+    delete FrameWindow.data();
+}
+
+void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
+    if (Recording) return;
+    auto bounds = std::make_shared<SourceBounds>();
+    bounds->set(source->frameGeometry());
+    sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
+    auto* worker = new TRecordAVIThread(*this, bounds, PlaybackRate, fileName);
+    Thread = worker;
+    connect(worker, &QThread::finished, this, &TScreenCam::ThreadDone, Qt::QueuedConnection);
+    Recording = true;
+    worker->start();
+}
+
+void TScreenCam::StopRecording() { Recording = false; }
+
+void TScreenCam::ThreadDone() {
+    Recording = false;
+    sourceWatcher_.reset();
+    if (Thread && Thread->isFinished()) delete Thread.data();
+    Thread = nullptr;
+}
+
+bool TScreenCam::waitForWorker(int timeoutMs) {
+    const std::uint32_t start = clock_.timeGetTime();
+    while (Thread && !Thread->isFinished()) {
+        // The worker may be waiting for the UI thread (the frame window, a message box): keep serving it.
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        Thread->wait(5);
+        if (timeoutMs >= 0 && clock_.timeGetTime() - start > static_cast<std::uint32_t>(timeoutMs)) return false;
+    }
+    if (Thread) ThreadDone();
+    return true;
+}
+
+void TScreenCam::onUiThread(const std::function<void()>& fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+    } else {
+        QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+    }
+}
+
+void TScreenCam::Flash(bool capturing) {
+    TRecordAVIThread* worker = qobject_cast<TRecordAVIThread*>(QThread::currentThread());
+    if (!worker) return;
+    worker->PendingColor = capturing ? 0x00B4FFFFu : 0x0050FF00u;  // RGB(255,255,180), RGB(0,255,80)
+    onUiThread([worker] { worker->SyncPaintFrame(); });
+}
+
+Frame TScreenCam::GrabFrame(int left, int top, int width, int height) { return grabFor(nullptr, left, top, width, height); }
+
+Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height) {
+    GrabSettings settings;
+    settings.BitsPerPixel = BitsPerPixel;
+    settings.DrawCursor = DrawCursor;
+    settings.ShowFrame = ShowFrame;
+    settings.FollowSource = FollowSource;
+    settings.ArrowCursor = ArrowCursor;
+    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, dialogs_, left, top, width, height);
+}
+
+void TScreenCam::raise(const Notification& notification) {
+    if (notification) notification(*this);
+}
+
+MsgAnswer TScreenCam::askUser(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) {
+    // While the engine is being destroyed nobody is there to answer: take the cautious answer.
+    if (closing_) return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    return dialogs_.messageBox(text, caption, icon, buttons, nullptr);
+}
+
+}  // namespace zelq
