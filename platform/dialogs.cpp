@@ -27,7 +27,16 @@ QString Dialogs::applicationTitle() { return QStringLiteral("ZELQ屏幕录像助
 MsgAnswer Dialogs::messageBox(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons,
                               QWidget* owner) {
     const QString shownCaption = caption.isEmpty() ? applicationTitle() : caption;
-    return onUiThread([&] { return doMessageBox(text, shownCaption, icon, buttons, owner); });
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        return messageBoxFromOtherThread(text, shownCaption, icon, buttons, owner);
+    }
+    return doMessageBox(text, shownCaption, icon, buttons, owner);
+}
+
+MsgAnswer Dialogs::messageBoxFromOtherThread(const QString& text, const QString& caption, MsgIcon icon,
+                                             MsgButtons buttons, QWidget* owner) {
+    return onUiThread([&] { return doMessageBox(text, caption, icon, buttons, owner); });
 }
 
 QString Dialogs::openFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter) {

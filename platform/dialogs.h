@@ -35,6 +35,11 @@ public:
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder);
 
 protected:
+    // How a message box asked for on another thread reaches the UI thread. By default the caller waits
+    // until the box has been answered there; a service can choose a wait it is able to abandon.
+    virtual MsgAnswer messageBoxFromOtherThread(const QString& text, const QString& caption, MsgIcon icon,
+                                                MsgButtons buttons, QWidget* owner);
+
     // Always called on the UI thread.
     virtual MsgAnswer doMessageBox(const QString& text, const QString& caption, MsgIcon icon,
                                    MsgButtons buttons, QWidget* owner) = 0;

@@ -8,6 +8,7 @@
 
 #include "capture/frame/grabframe.h"
 #include "capture/scrcam/recordthread.h"
+#include "capture/scrcam/workerdialogs.h"
 #include "platform/clock.h"
 #include "platform/screen/screengrabber.h"
 
@@ -40,7 +41,10 @@ private:
 }  // namespace
 
 TScreenCam::TScreenCam(QWidget* owner, Dialogs& dialogs, Clock& clock)
-    : OwnerForm(owner), dialogs_(dialogs), clock_(clock) {
+    : OwnerForm(owner),
+      dialogs_(dialogs),
+      clock_(clock),
+      workerDialogs_(std::make_unique<WorkerDialogs>(dialogs, this, [this] { return closing_.load(); })) {
     setObjectName(QStringLiteral("TScreenCam"));
     ScreenGrabber& screen = ScreenGrabber::forCurrentThread();
     BitsPerPixel = screen.isConnected() ? screen.bitsPerPixel() : 32;
@@ -83,7 +87,8 @@ bool TScreenCam::waitForWorker(int timeoutMs) {
     while (Thread && !Thread->isFinished()) {
         // The worker may be waiting for the UI thread (the frame window, a message box): keep serving it.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        Thread->wait(5);
+        // Serving events may have run ThreadDone, which deletes the worker.
+        if (Thread) Thread->wait(5);
         if (timeoutMs >= 0 && clock_.timeGetTime() - start > static_cast<std::uint32_t>(timeoutMs)) return false;
     }
     if (Thread) ThreadDone();
@@ -114,7 +119,8 @@ Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width
     settings.ShowFrame = ShowFrame;
     settings.FollowSource = FollowSource;
     settings.ArrowCursor = ArrowCursor;
-    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, dialogs_, left, top, width, height);
+    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, *workerDialogs_, left, top, width,
+                           height);
 }
 
 void TScreenCam::raise(const Notification& notification) {
@@ -122,9 +128,7 @@ void TScreenCam::raise(const Notification& notification) {
 }
 
 MsgAnswer TScreenCam::askUser(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) {
-    // While the engine is being destroyed nobody is there to answer: take the cautious answer.
-    if (closing_) return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
-    return dialogs_.messageBox(text, caption, icon, buttons, nullptr);
+    return workerDialogs_->messageBox(text, caption, icon, buttons, nullptr);
 }
 
 }  // namespace zelq

@@ -142,6 +142,8 @@ private:
     Dialogs& dialogs_;
     Clock& clock_;
     std::atomic<bool> closing_{false};
+    // The worker's boxes: shown through dialogs_, abandoned when the engine is destroyed.
+    std::unique_ptr<Dialogs> workerDialogs_;
     std::unique_ptr<QObject> sourceWatcher_;
 };
 
