@@ -97,7 +97,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
     const bool comparable = previousBits_ == bitsPerPixel;
     if (!comparable)
         previous_.assign(stride * static_cast<std::size_t>(height_), 0);
-    const bool key = first_ || (keyFrameEvery_ > 0 && framesSinceKey_ + 1 >= keyFrameEvery_);
+    const bool key = first_ || keyRequested_ || (keyFrameEvery_ > 0 && framesSinceKey_ + 1 >= keyFrameEvery_);
 
     CodeWriter writer(output_.data());
     msvc::Block block;
@@ -164,6 +164,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
         *keyFrame = noSkips;
     framesSinceKey_ = noSkips ? 0 : framesSinceKey_ + 1;
     first_ = false;
+    keyRequested_ = false;
     previousBits_ = bitsPerPixel;
     return std::vector<std::uint8_t>(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(size));
 }

@@ -39,6 +39,8 @@ public:
     // 24 (BGR) or 32 (BGRX), width x height as constructed. Returns the compressed frame; keyFrame (may be
     // null) tells whether it holds no skips. Throws std::invalid_argument for another depth or no pixels.
     std::vector<std::uint8_t> encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame);
+    // Makes the next frame a key frame, whatever the interval says (a caller that needs a place to seek to).
+    void requestKeyFrame() { keyRequested_ = true; }
 
     // The picture a decoder holds after the last frame, as RGB555 words (top bit clear), top-down,
     // codedWidth() * codedHeight().
@@ -62,6 +64,7 @@ private:
     int skipLimit_;
     int framesSinceKey_ = 0;
     bool first_ = true;
+    bool keyRequested_ = false;
 
     // The last frame's pixels as given, to find the blocks that changed; previousBits_ 0 until the first.
     std::vector<std::uint8_t> previous_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
 #include "capture/vfw/averror.h"
@@ -38,8 +39,15 @@ HRESULT InputFile::open(const std::filesystem::path& path, PAVIFILE& out) {
         qCDebug(lcVfw, "cannot read %s as AVI: %s", path.c_str(), avErrorText(ret).c_str());
         return aviErrorFromAv(ret, AviStep::Open);
     }
-    out.reset(new InputFile(AvInputContextPtr(raw)));
+    std::ifstream header(path, std::ios::binary);
+    out.reset(new InputFile(AvInputContextPtr(raw), readFrameRects(header)));
     return AVIERR_OK;
+}
+
+std::optional<FrameRect> InputFile::frameRect(int index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= rects_.size())
+        return std::nullopt;
+    return rects_[static_cast<std::size_t>(index)];
 }
 
 HRESULT InputFile::getStream(PAVISTREAM& out, DWORD fccType, LONG index) {
@@ -69,10 +77,31 @@ void ReadStream::info(AVISTREAMINFO& out) const {
     i.dwLength = static_cast<DWORD>(length());
     i.dwQuality = ICQUALITY_DEFAULT;  // not kept by the reader
     if (par.codec_type == AVMEDIA_TYPE_VIDEO)
-        i.rcFrame = {0, 0, par.width, par.height};
+        i.rcFrame = {0, 0, pictureWidth(), pictureHeight()};
     if (const AVDictionaryEntry* title = av_dict_get(st.metadata, "title", nullptr, 0))
         std::strncpy(i.szName, title->value, sizeof i.szName - 1);
     out = i;
+}
+
+std::optional<FrameRect> ReadStream::pictureRect() const {
+    const AVCodecParameters& par = *stream().codecpar;
+    const std::optional<FrameRect> r = file_->frameRect(index_);
+    // Only a rectangle that picks out a top-left part of the coded frame is a picture size; writers
+    // that leave it 0 or place the stream elsewhere in the movie mean something else by it.
+    if (!r || r->left != 0 || r->top != 0 || r->right < 1 || r->bottom < 1 || r->right > par.width ||
+        r->bottom > par.height)
+        return std::nullopt;
+    return r;
+}
+
+int ReadStream::pictureWidth() const {
+    const std::optional<FrameRect> r = pictureRect();
+    return r ? r->right : stream().codecpar->width;
+}
+
+int ReadStream::pictureHeight() const {
+    const std::optional<FrameRect> r = pictureRect();
+    return r ? r->bottom : stream().codecpar->height;
 }
 
 LONG ReadStream::start() const {

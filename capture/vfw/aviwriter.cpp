@@ -3,6 +3,7 @@
 #include <sys/statvfs.h>
 
 #include <cstring>
+#include <fstream>
 #include <system_error>
 
 extern "C" {
@@ -10,6 +11,7 @@ extern "C" {
 }
 
 #include "capture/vfw/averror.h"
+#include "capture/vfw/avistreamheaders.h"
 #include "capture/vfw/vfwlog.h"
 
 namespace zelq {
@@ -120,11 +122,40 @@ HRESULT OutputFile::ensureHeader() {
         return aviErrorFromAv(ret, AviStep::Write);
     }
     headerWritten_ = true;
+    writePictureSizes();
     goodEnd_ = avio_tell(ctx_->pb);
     for (unsigned i = 0; i < ctx_->nb_streams; ++i)
         if (av_cmp_q(units[i], ctx_->streams[i]->time_base) != 0)
             qCWarning(lcVfw, "the AVI writer changed the time base of stream %u; positions will drift", i);
     return AVIERR_OK;
+}
+
+void OutputFile::setPictureSize(int index, int width, int height) {
+    pictureSizes_[index] = {width, height};
+}
+
+void OutputFile::writePictureSizes() {
+    if (pictureSizes_.empty())
+        return;
+    // The muxer's own output is the only map of where its header put each field: read it back.
+    std::ifstream written(path_, std::ios::binary);
+    const std::vector<StreamHeaderChunk> headers = findStreamHeaders(written);
+    const std::int64_t end = avio_tell(ctx_->pb);
+    for (const auto& [index, size] : pictureSizes_) {
+        if (static_cast<std::size_t>(index) >= headers.size() || headers[index].size < kRcFrameEnd) {
+            qCWarning(lcVfw,
+                      "%s: no header of stream %d to put its picture size in; players will show "
+                      "the coded size",
+                      path_.c_str(), index);
+            continue;
+        }
+        // right and bottom; left and top stay 0
+        avio_seek(ctx_->pb, headers[index].offset + kRcFrameOffset + 4, SEEK_SET);
+        avio_wl16(ctx_->pb, static_cast<unsigned>(size.first));
+        avio_wl16(ctx_->pb, static_cast<unsigned>(size.second));
+    }
+    avio_seek(ctx_->pb, end, SEEK_SET);
+    avio_flush(ctx_->pb);
 }
 
 HRESULT OutputFile::mux(AVPacket& packet, std::int64_t newPositions) {
@@ -244,6 +275,8 @@ HRESULT RawWriteStream::setFormat(LONG pos, const BitmapInfoHeader* format, LONG
     par.height = dib.height;
     par.bits_per_coded_sample = dib.bitCount;
     raw_ = dib;
+    pictureWidth_ = dib.width;
+    pictureHeight_ = dib.height;
     formatSet_ = true;
     return AVIERR_OK;
 }
@@ -289,17 +322,22 @@ void RawWriteStream::info(AVISTREAMINFO& out) const {
     out.dwStart = 0;
     out.dwLength = static_cast<DWORD>(end_);
     if (formatSet_) {
-        const AVCodecParameters& par = *file_->stream(index_).codecpar;
-        out.rcFrame = {0, 0, par.width, par.height};
+        out.rcFrame = {0, 0, pictureWidth_, pictureHeight_};
         if (raw_.width)
             out.dwSuggestedBufferSize = static_cast<DWORD>(raw_.imageBytes());
     }
 }
 
-HRESULT RawWriteStream::setCompressedFormat(const VideoEncoder& encoder) {
+HRESULT RawWriteStream::setCompressedFormat(const VideoEncoder& encoder, int pictureWidth,
+                                            int pictureHeight) {
     if (formatSet_ || file_->headerWritten())
         return AVIERR_UNSUPPORTED;
-    encoder.describe(*file_->stream(index_).codecpar);
+    AVCodecParameters& par = *file_->stream(index_).codecpar;
+    encoder.describe(par);
+    if (pictureWidth != par.width || pictureHeight != par.height)
+        file_->setPictureSize(index_, pictureWidth, pictureHeight);
+    pictureWidth_ = pictureWidth;
+    pictureHeight_ = pictureHeight;
     formatSet_ = true;
     return AVIERR_OK;
 }

@@ -7,6 +7,10 @@
 // at once, so the writer adds an empty packet of its own at position 0 before a first frame written
 // later than that, and every 50000 positions in a longer gap.
 //
+// Picture size: a stream coded at a larger size than its picture (see encoder.h) keeps the picture's
+// size in its header's frame rectangle, written over libavformat's after the header is out
+// (avistreamheaders.h); the stream format keeps the coded size that decoders need.
+//
 // Large files: the muxer starts a new RIFF 'AVIX' part with its own index every gigabyte and keeps
 // the OpenDML super index in the header (room for 256 parts), so a file stays readable beyond the
 // 1 GB (and 4 GB) limits of the first RIFF part.
@@ -17,6 +21,7 @@
 // file is cut back to the end of the last whole frame, which players read without an index.
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "capture/vfw/aviobjects.h"
@@ -41,10 +46,14 @@ public:
     HRESULT writePacket(AVPacket& packet, AVRational from, std::int64_t& end);
     // True once a write has failed; the file then takes no more data.
     bool failed() const { return failed_; }
+    // The size of the stream's picture when it is smaller than the coded size of its format; goes into
+    // the header's frame rectangle. Before the header is written.
+    void setPictureSize(int index, int width, int height);
 
 private:
     OutputFile(std::filesystem::path path, AvOutputContextPtr ctx);
     HRESULT ensureHeader();
+    void writePictureSizes();
     HRESULT mux(AVPacket& packet, std::int64_t newPositions);
     bool roomFor(std::int64_t bytes, std::int64_t newPositions) const;
     void finish() noexcept;
@@ -56,6 +65,7 @@ private:
     bool diskFailed_ = false;     // the disk refused data: what follows goodEnd_ may be a torn chunk
     std::int64_t goodEnd_ = 0;    // file size after the last write that reached the disk
     std::int64_t positions_ = 0;  // positions of all streams so far: the entries the index will need
+    std::map<int, std::pair<int, int>> pictureSizes_;  // stream -> width, height, where not the coded size
 };
 
 // A stream of a file being written. Written directly it stores uncompressed DIB frames; a compressed
@@ -75,8 +85,9 @@ public:
     AVRational positionUnit() const;
     bool formatSet() const { return formatSet_; }
     bool failed() const { return file_->failed(); }
-    // Takes the codec and format of the encoder's output as the stream's format.
-    HRESULT setCompressedFormat(const VideoEncoder& encoder);
+    // Takes the codec and format of the encoder's output as the stream's format, for pictures of
+    // pictureWidth x pictureHeight (which the encoder may code at a larger size).
+    HRESULT setCompressedFormat(const VideoEncoder& encoder, int pictureWidth, int pictureHeight);
     HRESULT writeCompressed(AVPacket& packet, AVRational from);
 
 private:
@@ -87,6 +98,8 @@ private:
     AVISTREAMINFO header_;
     DibFormat raw_;  // the format of uncompressed frames, once set
     bool formatSet_ = false;
+    int pictureWidth_ = 0;  // the frames' own size, once the format is set
+    int pictureHeight_ = 0;
     std::int64_t end_ = 0;  // positions so far, empty ones included
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 // The compressor manager: the installed video compressors (ICInfo over 'vidc'), opened for questions
 // (ICOpen), described (ICGetInfo) and asked through messages (ICSendMessage), with the small helpers the
-// program calls them through. The compressors are libavcodec's encoders that can be stored in AVI and
-// take screen frames, in the fixed order of compressors.cpp, Microsoft Video 1 ('MSVC') first.
+// program calls them through. The compressors are Microsoft Video 1 ('MSVC', the program's own encoder)
+// first, then libavcodec's encoders that can be stored in AVI and take screen frames, in the fixed order
+// of compressors.cpp.
 //
 // Threads: ICInfo, ICOpen, ICClose, ICGetInfo and ICCompressQuery may be called from any thread (the list
 // is fixed at start; each open compressor belongs to the thread that uses it). ICAbout and ICConfigure

@@ -1,5 +1,7 @@
 #include "capture/vfw/compressedstream.h"
 
+#include <algorithm>
+
 #include "capture/vfw/averror.h"
 #include "capture/vfw/vfwlog.h"
 
@@ -37,7 +39,7 @@ HRESULT CompressedStream::setFormat(LONG pos, const BitmapInfoHeader* format, LO
     encoder_ = openEncoder(compressor_, settings_, &error);
     if (!encoder_)
         return aviErrorFromAv(error, AviStep::Compress);
-    hr = target_->setCompressedFormat(*encoder_);
+    hr = target_->setCompressedFormat(*encoder_, settings_.input.width, settings_.input.height);
     if (hr != AVIERR_OK)
         encoder_.reset();
     return hr;
@@ -79,6 +81,9 @@ HRESULT CompressedStream::write(LONG start, LONG samples, const void* buffer, LO
 void CompressedStream::info(AVISTREAMINFO& out) const {
     target_->info(out);
     out.fccHandler = compressor_.fccHandler;
+    if (encoder_ && encoder_->maxFrameBytes() > 0)
+        out.dwSuggestedBufferSize =
+            static_cast<DWORD>(std::min<std::size_t>(encoder_->maxFrameBytes(), UINT32_MAX));
 }
 
 }  // namespace zelq

@@ -10,6 +10,7 @@ extern "C" {
 }
 
 #include "capture/vfw/dibformat.h"
+#include "capture/vfw/msvcvideoencoder.h"
 
 namespace zelq {
 
@@ -34,13 +35,6 @@ int quantiser(const EncoderSettings& s) {
 void useQuantiser(AVCodecContext& c, const EncoderSettings& s) {
     c.flags |= AV_CODEC_FLAG_QSCALE;
     c.global_quality = FF_QP2LAMBDA * quantiser(s);
-}
-
-void tuneMsvideo1(AVCodecContext& c, AVDictionary**, const EncoderSettings& s) {
-    // The encoder starts a key frame once keyint_min frames have passed since the last one (and whenever no
-    // block could be kept from the frame before); its quality is fixed inside it.
-    if (s.keyFrameEvery > 0)
-        c.keyint_min = s.keyFrameEvery - 1;
 }
 
 void tuneZmbv(AVCodecContext& c, AVDictionary**, const EncoderSettings& s) {
@@ -79,16 +73,19 @@ void tuneFfv1(AVCodecContext& c, AVDictionary**, const EncoderSettings& s) {
         c.gop_size = s.keyFrameEvery;
 }
 
-// When the project's own Microsoft Video 1 encoder is ready, the 'MSVC' entry keeps its place and texts and
-// sets `own` to a function that wraps MsvcEncoder in a VideoEncoder; nothing else changes.
 const CompressorEntry kCompressors[] = {
     {mmioFOURCC('M', 'S', 'V', 'C'),
      "MSVC",
      "Microsoft Video 1",
-     VIDCF_TEMPORAL,
-     "Lossy, 16-bit colour. Quality is fixed by the encoder; a key frame starts every key-frame interval "
-     "frames. Width and height must be multiples of 4.",
-     {"msvideo1", AV_PIX_FMT_RGB555LE, false, &tuneMsvideo1}},
+     VIDCF_QUALITY | VIDCF_TEMPORAL,
+     "Lossy, 16-bit colour (5 bits a component) in 4 x 4 blocks; fast enough to record a whole screen. "
+     "Only the blocks that changed are coded. Quality trades picture error against bytes: at 10000 every "
+     "block is as close as the format allows, lower values leave small changes as they are and draw "
+     "blocks with fewer colours. A key frame starts every key-frame interval frames. Any width and "
+     "height: sides that are not multiples of 4 are coded at the next multiple of 4 and the picture keeps "
+     "its own size.",
+     {},
+     &openMsvcEncoder},
     {mmioFOURCC('Z', 'M', 'B', 'V'),
      "ZMBV",
      "ZMBV - Zip Motion Blocks Video",
@@ -210,7 +207,8 @@ LRESULT queryCompressor(const CompressorEntry& entry, const BitmapInfoHeader* in
 std::string compressorDetails(const CompressorEntry& entry) {
     std::string text = std::string(entry.description) + "\n\nFourCC: " + fourccText(entry.fccHandler) + "\n";
     if (entry.own) {
-        text += "Encoder: this program's own\n";
+        text +=
+            "Encoder: this program's own; libavcodec " + libraryVersion(avcodec_version()) + " decodes it\n";
     } else if (const AVCodec* codec = avcodec_find_encoder_by_name(entry.libav.encoder)) {
         text += std::string("Encoder: \"") + codec->name + "\" (" +
                 (codec->long_name ? codec->long_name : "") + ") of libavcodec " +

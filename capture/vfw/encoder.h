@@ -1,10 +1,11 @@
 #pragma once
 // What a compressed stream needs from a compressor: frames in, compressed frames out. One implementation
-// wraps any libavcodec encoder (libavencoder.h); the project's own encoders plug in beside it through
-// the same interface (see compressors.cpp).
+// wraps any libavcodec encoder (libavencoder.h); the project's own Microsoft Video 1 encoder plugs in
+// beside it through the same interface (msvcvideoencoder.h).
 //
 // An encoder is made for one stream and used by the thread that writes that stream.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -30,8 +31,13 @@ using PacketSink = std::function<int(AVPacket&)>;
 class VideoEncoder {
 public:
     virtual ~VideoEncoder() = default;
-    // What the stream's format says: codec, FourCC, size, depth and codec-private data.
+    // What the stream's format says: codec, FourCC, size, depth and codec-private data. The size is the
+    // size the frames are coded at, which a decoder needs; it may exceed the frames' own size (see
+    // RawWriteStream::setCompressedFormat for how the picture's size is kept).
     virtual void describe(AVCodecParameters& par) const = 0;
+    // The largest compressed frame the encoder can hand out, for the stream's suggested buffer size;
+    // 0 when it cannot tell in advance.
+    virtual std::size_t maxFrameBytes() const { return 0; }
     // Compresses the DIB rows `pixels` (in the settings' input format) shown at `position`; keyFrame asks
     // for a key frame. Compressed frames may come out later than the frame that went in.
     virtual int encode(const std::uint8_t* pixels, std::int64_t position, bool keyFrame,

@@ -1,5 +1,6 @@
 #include "capture/vfw/getframe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "capture/vfw/vfwlog.h"
@@ -18,8 +19,9 @@ PGETFRAME GetFrameObject::open(std::shared_ptr<ReadStream> stream, const BitmapI
     int depth = 0;
     if (wanted) {
         // The depth and size asked for; the picture is never scaled.
-        const bool sizeOk = (wanted->biWidth == 0 && wanted->biHeight == 0) ||
-                            (wanted->biWidth == par.width && wanted->biHeight == par.height);
+        const bool sizeOk =
+            (wanted->biWidth == 0 && wanted->biHeight == 0) ||
+            (wanted->biWidth == stream->pictureWidth() && wanted->biHeight == stream->pictureHeight());
         const bool depthOk = wanted->biBitCount == 16 || wanted->biBitCount == 24 ||
                              wanted->biBitCount == 32 ||
                              (wanted->biBitCount == 8 && par.format == AV_PIX_FMT_PAL8);
@@ -150,10 +152,13 @@ bool GetFrameObject::toDib(const AVFrame& frame) {
         depth_ = dibDepthFor(format);
     if (depth_ == 8 && format != AV_PIX_FMT_PAL8)
         return false;  // a palette cannot be made up
-    const BitmapInfoHeader header = makeDibHeader(frame.width, frame.height, depth_);
+    // The picture is the top-left part of a frame coded larger; rows and columns past it are padding.
+    const int width = std::min(frame.width, stream_->pictureWidth());
+    const int height = std::min(frame.height, stream_->pictureHeight());
+    const BitmapInfoHeader header = makeDibHeader(width, height, depth_);
     DibFormat dib;
-    dib.width = frame.width;
-    dib.height = frame.height;
+    dib.width = width;
+    dib.height = height;
     dib.bitCount = depth_;
     dib.paletteEntries = static_cast<int>(header.biClrUsed);
     dib_.assign(dib.headerBytes() + dib.imageBytes(), 0);
@@ -168,15 +173,15 @@ bool GetFrameObject::toDib(const AVFrame& frame) {
     if (depth_ == 8) {
         paletteFromAv(reinterpret_cast<const std::uint32_t*>(frame.data[1]),
                       reinterpret_cast<RgbQuad*>(dib_.data() + sizeof header), dib.paletteEntries);
-        copyPackedRows(src, dst, format, frame.width, frame.height);
+        copyPackedRows(src, dst, format, width, height);
         return true;
     }
     if (format == dib.pixelFormat()) {
-        copyPackedRows(src, dst, format, frame.width, frame.height);
+        copyPackedRows(src, dst, format, width, height);
         return true;
     }
     return converter_.convert(src, pictureFormat(format, frame.color_range), dst,
-                              pictureFormat(dib.pixelFormat(), AVCOL_RANGE_JPEG), frame.width, frame.height);
+                              pictureFormat(dib.pixelFormat(), AVCOL_RANGE_JPEG), width, height);
 }
 
 }  // namespace zelq

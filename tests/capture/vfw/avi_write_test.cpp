@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 
+#include "capture/msvc/msvc_encoder.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;
@@ -163,6 +164,7 @@ TEST_F(AviWrite, CallsWithWrongArgumentsOrOutOfOrderAreRefusedAndTheFileStaysGoo
     ASSERT_EQ(AVIStreamInfo(compressed, &info, sizeof info), AVIERR_OK);
     EXPECT_EQ(info.fccHandler, mmioFOURCC('M', 'S', 'V', 'C'));
     EXPECT_EQ(info.dwLength, 3u);
+    EXPECT_EQ(info.dwSuggestedBufferSize, MsvcEncoder(MsvcEncoderOptions{64, 48}).maxFrameBytes());
     EXPECT_EQ(info.rcFrame.right, 64);
     EXPECT_EQ(AVIStreamLength(compressed), 3);
 
@@ -174,5 +176,7 @@ TEST_F(AviWrite, CallsWithWrongArgumentsOrOutOfOrderAreRefusedAndTheFileStaysGoo
     const test::Probe p = test::probe(file);
     ASSERT_TRUE(p.ok) << p.errors.toStdString();
     EXPECT_EQ(p.packetPositions, (std::vector<long long>{0, 2}));
+    // The second frame repeats the first and would be all skips, but it was asked to be a key frame.
+    EXPECT_EQ(p.packetKeys, (std::vector<bool>{true, true}));
     EXPECT_EQ(test::decodeErrors(file), "");
 }

@@ -59,12 +59,20 @@ Rgb expectedAt(int x, int y, int frame, int bits) {
     return c;
 }
 
-Dib patternDib(int width, int height, int bits, int frame) {
+Rgb twoColour(int x, int y, int frame) {
+    const int block = (x / 4) * 7 + (y / 4) * 13 + frame * 5;
+    const bool stroke = ((x * 3 + y * 5 + frame) % 7) < 3;
+    if (stroke)
+        return {(block * 37) & 255, (block * 11) & 255, 255 - ((block * 29) & 255)};
+    return {255 - ((block * 3) & 63), 230 - ((block * 5) & 31), (block * 17) & 255};
+}
+
+Dib dibOf(int width, int height, int bits, const std::function<Rgb(int x, int y)>& colour) {
     Dib d = emptyDib(width, height, bits);
     for (int y = 0; y < height; ++y) {
         std::uint8_t* row = rowOf(d, y);
         for (int x = 0; x < width; ++x) {
-            const Rgb c = pattern(x, y, frame);
+            const Rgb c = colour(x, y);
             if (bits == 16) {
                 const int v = ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3);
                 row[2 * x] = static_cast<std::uint8_t>(v);
@@ -78,6 +86,10 @@ Dib patternDib(int width, int height, int bits, int frame) {
         }
     }
     return d;
+}
+
+Dib patternDib(int width, int height, int bits, int frame) {
+    return dibOf(width, height, bits, [frame](int x, int y) { return pattern(x, y, frame); });
 }
 
 Dib palettedDib(int width, int height, int frame) {
@@ -114,8 +126,12 @@ Rgb pixelAt(const BitmapInfoHeader* dib, int x, int y) {
 Dib frameDib(const Recording& rec, int frame) {
     if (rec.still)
         frame = 0;
-    return rec.bits == 8 ? palettedDib(rec.width, rec.height, frame)
-                         : patternDib(rec.width, rec.height, rec.bits, frame);
+    if (rec.bits == 8)
+        return palettedDib(rec.width, rec.height, frame);
+    if (rec.picture)
+        return dibOf(rec.width, rec.height, rec.bits,
+                     [&rec, frame](int x, int y) { return rec.picture(x, y, frame); });
+    return patternDib(rec.width, rec.height, rec.bits, frame);
 }
 
 HRESULT writeRecording(const QString& path, const Recording& rec) {

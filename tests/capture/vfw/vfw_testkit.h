@@ -32,6 +32,11 @@ struct Dib {
 Rgb pattern(int x, int y, int frame);
 // A 16, 24 or 32-bit DIB of the pattern (16-bit keeps the top 5 bits of each colour).
 Dib patternDib(int width, int height, int bits, int frame);
+// A picture as text on screen is: every 4 x 4 block holds two colours, a ground and strokes over it,
+// both changing from block to block and from frame to frame.
+Rgb twoColour(int x, int y, int frame);
+// A 16, 24 or 32-bit DIB of any picture (16-bit keeps the top 5 bits of each colour).
+Dib dibOf(int width, int height, int bits, const std::function<Rgb(int x, int y)>& colour);
 // An 8-bit DIB: a 256-colour table and indices (x + 3y + frame) mod 256.
 Dib palettedDib(int width, int height, int frame);
 // The colour of a pixel of any packed DIB of 8, 16, 24 or 32 bits.
@@ -49,10 +54,12 @@ struct Recording {
     zelq::DWORD keyFrameEvery = 5;
     std::vector<zelq::LONG> positions{0, 1, 2};
     bool still = false;  // every frame the same picture (frame 0)
+    // The picture of each frame; the pattern when not set (ignored at 8 bits).
+    std::function<Rgb(int x, int y, int frame)> picture;
 };
 
 // Writes a recording with the calls the recording loop makes, in its order; frame i of `positions` is
-// patternDib (or palettedDib at 8 bits) with frame number i. Answers the first failing status.
+// the picture (or palettedDib at 8 bits) with frame number i. Answers the first failing status.
 // frameDib gives that frame.
 Dib frameDib(const Recording& rec, int frame);
 zelq::HRESULT writeRecording(const QString& path, const Recording& rec);
