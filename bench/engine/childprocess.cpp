@@ -1,12 +1,12 @@
 #include "childprocess.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cerrno>
 #include <vector>
 
 extern char** environ;
@@ -15,9 +15,13 @@ namespace zelq::bench {
 
 namespace {
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
-double cpuOf(const rusage& usage) { return seconds(usage.ru_utime) + seconds(usage.ru_stime); }
+double cpuOf(const rusage& usage) {
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 // posix_spawn's file actions, released however the spawn ends.
 class FileActions {
@@ -35,7 +39,8 @@ private:
 QByteArray readAndRemove(const QString& path) {
     QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
     file.close();
     QFile::remove(path);
     return bytes;
@@ -49,8 +54,10 @@ ChildRun runChild(const QString& program, const QStringList& args, const QString
     const QByteArray errPath = (scratchFolder + QStringLiteral("/child.err")).toLocal8Bit();
     FileActions actions;
     posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(actions.get(), 1, outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(actions.get(), 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(actions.get(), 1, outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(actions.get(), 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
 
     std::vector<QByteArray> words{program.toLocal8Bit()};
     for (const QString& a : args) words.push_back(a.toLocal8Bit());
@@ -61,7 +68,8 @@ ChildRun runChild(const QString& program, const QStringList& args, const QString
     QElapsedTimer wall;
     wall.start();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) return run;
+    if (posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ) != 0)
+        return run;
     run.started = true;
     int status = 0;
     rusage usage{};

@@ -17,13 +17,15 @@ constexpr int kSetUpMs = 30000;
 
 }  // namespace
 
-EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, int seconds, const QString& file) {
+EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, int seconds,
+                                 const QString& file) {
     EngineRecording result;
     cam.SelectCodec(index);
 
     QEventLoop loop;
     QTimer stopTimer;
     stopTimer.setSingleShot(true);
+    stopTimer.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5 % early
     QObject::connect(&stopTimer, &QTimer::timeout, &loop, &QEventLoop::quit);
     bool looped = false;
     // Raised on the worker just before its first capture: start counting the recorded time there. The
@@ -49,7 +51,8 @@ EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, in
     if (cam.Thread) {
         QObject::connect(cam.Thread.data(), &QThread::finished, &loop, &QEventLoop::quit);
         allowance.start(kSetUpMs + seconds * 1000);
-        if (!cam.Thread->isFinished()) loop.exec();
+        if (!cam.Thread->isFinished())
+            loop.exec();
     }
     cam.StopRecording();
     result.ended = cam.waitForWorker(kSetUpMs);

@@ -25,6 +25,7 @@ struct EngineRecording {
 
 // Selects catalogue entry `index`, records `source`'s bounds into `file` and stops `seconds` seconds after
 // the capture loop began (so that opening the compressor does not eat into the recorded time).
-EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, int seconds, const QString& file);
+EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, int seconds,
+                                 const QString& file);
 
 }  // namespace zelq::bench

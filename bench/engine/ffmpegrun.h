@@ -29,7 +29,7 @@ bool parseProgress(const QString& messages, FfmpegRecording& into);
 
 struct Probe {
     bool ok = false;
-    QString codec;       // ffprobe's codec name
+    QString codec;          // ffprobe's codec name
     long long length = 0;   // positions in the stream, as the header says
     long long packets = 0;  // frames actually stored (empty positions are no packets)
 };

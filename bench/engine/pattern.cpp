@@ -5,6 +5,7 @@
 //
 // It talks to the bench over its standard streams: it writes "ready" once the first full frame has been
 // painted; each line it reads is answered with the number of frames painted so far; end of input quits.
+#include <unistd.h>
 #include <QApplication>
 #include <QDateTime>
 #include <QImage>
@@ -14,12 +15,11 @@
 #include <QWidget>
 #include <cstdio>
 #include <vector>
-#include <unistd.h>
 
 namespace {
 
-constexpr int kFrameMs = 33;      // about 30 frames a second: every 100 ms capture sees a new picture
-constexpr int kScrollStep = 12;   // pixels the gradient moves a frame
+constexpr int kFrameMs = 33;     // about 30 frames a second: every 100 ms capture sees a new picture
+constexpr int kScrollStep = 12;  // pixels the gradient moves a frame
 constexpr int kBoxes = 12;
 
 class PatternWindow final : public QWidget {
@@ -67,7 +67,8 @@ protected:
 private:
     // A position that runs from 0 to span and back.
     static int bounce(int t, int span) {
-        if (span <= 0) return 0;
+        if (span <= 0)
+            return 0;
         const int period = 2 * span;
         const int m = t % period;
         return m < span ? m : period - m;
@@ -75,10 +76,12 @@ private:
 
     // Hue along x (one full turn per screen width, twice over), brightness bands along y.
     static QImage makeStrip(int w, int h) {
-        if (w <= 0 || h <= 0) return {};
+        if (w <= 0 || h <= 0)
+            return {};
         QImage strip(2 * w, h, QImage::Format_RGB32);
         std::vector<QRgb> hues(static_cast<std::size_t>(w));
-        for (int x = 0; x < w; ++x) hues[static_cast<std::size_t>(x)] = QColor::fromHsv(x * 360 / w, 200, 255).rgb();
+        for (int x = 0; x < w; ++x)
+            hues[static_cast<std::size_t>(x)] = QColor::fromHsv(x * 360 / w, 200, 255).rgb();
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(strip.scanLine(y));
             const int shade = 96 + (y * 5 % 160);
@@ -113,7 +116,8 @@ int main(int argc, char** argv) {
             return;
         }
         for (ssize_t i = 0; i < n; ++i)
-            if (buffer[i] == '\n') std::printf("%lld\n", window.painted());
+            if (buffer[i] == '\n')
+                std::printf("%lld\n", window.painted());
         std::fflush(stdout);
     });
     return app.exec();
