@@ -62,13 +62,24 @@ TScreenCam::~TScreenCam() {
 }
 
 void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
-    if (Recording) return;
+    // After a stop the worker may still be finishing its pass, and it reads Recording again before the
+    // next one: a new start then would set it recording on, beside a second worker. Wait for ThreadDone.
+    if (Recording || Thread)
+        return;
     auto bounds = std::make_shared<SourceBounds>();
     bounds->set(source->frameGeometry());
     sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
     auto* worker = new TRecordAVIThread(*this, bounds, PlaybackRate, fileName);
     Thread = worker;
-    connect(worker, &QThread::finished, this, &TScreenCam::ThreadDone, Qt::QueuedConnection);
+    // Only this worker's end may make the engine idle: when waitForWorker has already dealt with it (and
+    // deleted it), its queued end must not stop the recording started after.
+    connect(
+        worker, &QThread::finished, this,
+        [this, ended = QPointer<TRecordAVIThread>(worker)] {
+            if (ended && ended == Thread)
+                ThreadDone();
+        },
+        Qt::QueuedConnection);
     Recording = true;
     worker->start();
 }

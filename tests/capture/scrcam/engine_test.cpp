@@ -196,6 +196,33 @@ TEST_F(EngineTest, ASecondStartIsIgnoredAndTheEngineIsReusable) {
     EXPECT_TRUE(dialogs.calls().empty());
 }
 
+TEST_F(EngineTest, RecordingsAfterWaitingForTheWorkerRecordAndAStartWhileItFinishesIsIgnored) {
+    Source source({100, 100, 128, 96});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&source));
+    engine->MsPerFrame = 20;
+    // waitForWorker deals with each worker's end itself; the end the worker had queued as well must not
+    // stop the recording after it.
+    for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
+        record(source, dir.filePath(name), 500);
+        const ::test::Probe p = ::test::probe(dir.filePath(name));
+        ASSERT_TRUE(p.ok) << name << p.errors.toStdString();
+        EXPECT_GE(p.packetPositions.size(), 5u) << name;
+    }
+
+    // Stopped but still finishing: a start now would have the old worker record on beside a new one.
+    engine->StartRecording(&source, dir.filePath("d.avi"));
+    QTest::qWait(300);
+    const QPointer<TRecordAVIThread> worker = engine->Thread;
+    engine->StopRecording();
+    engine->StartRecording(&source, dir.filePath("e.avi"));
+    EXPECT_EQ(engine->Thread, worker);
+    EXPECT_FALSE(engine->Recording.load());
+    ASSERT_TRUE(engine->waitForWorker(30000));
+    EXPECT_FALSE(QFile::exists(dir.filePath("e.avi")));
+    EXPECT_TRUE(::test::probe(dir.filePath("d.avi")).ok);
+    EXPECT_TRUE(dialogs.calls().empty());
+}
+
 TEST_F(EngineTest, DestroyingTheEngineStopsTheRecordingWithoutHanging) {
     Source source({100, 100, 160, 120});
     const QString path = dir.filePath("cut.avi");
