@@ -92,6 +92,7 @@ QRect TFrmAreaSelect::outerBounds() const { return frameGeometry(); }
 
 void TFrmAreaSelect::FormResize() {
     const QRect outer = frameGeometry();
+    centredFor_ = outer.size();
     // Centred on the outer size, as the panel has always been placed.
     PnlMain->move((outer.width() - kPanelSize) / 2, (outer.height() - kPanelSize) / 2);
     // See-through everywhere but the panel: the window manager's frame then outlines the rectangle.
@@ -161,7 +162,15 @@ void TFrmAreaSelect::resizeEvent(QResizeEvent* event) {
 
 void TFrmAreaSelect::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    swallowErrors([this] { UpdateAreaEdits(); });
+    swallowErrors([this] {
+        // The window manager's frame arrives after the first resize, with a move: the outer size it
+        // brings is what the panel is centred on.
+        if (frameGeometry().size() != centredFor_) {
+            FormResize();
+        } else {
+            UpdateAreaEdits();
+        }
+    });
 }
 
 void TFrmAreaSelect::closeEvent(QCloseEvent* event) {

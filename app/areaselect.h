@@ -54,6 +54,7 @@ private:
     Side sideOf(const QLineEdit* box) const;
 
     Dialogs& dialogs_;
+    QSize centredFor_;  // the outer size the panel was last centred on
 };
 
 }  // namespace zelq

@@ -65,15 +65,20 @@ RowConverter converterFor(int bitsPerPixel) {
 }  // namespace
 
 Frame BitmapToDIB(const QImage& bitmap, int bitsPerPixel, Dialogs& dialogs) {
-    Frame frame = Frame::allocate(bitmap.width(), bitmap.height(), bitsPerPixel);
-    if (!frame)
-        return frame;
     const RowConverter convert = converterFor(bitsPerPixel);
     if (!convert || bitmap.isNull()) {
-        dialogs.messageBox(QStringLiteral("Error retrieving bitmap bits"), QStringLiteral("Error"),
-                           MsgIcon::None, MsgButtons::Ok);
+        // A black frame, so that the capture can go on.
+        Frame frame = Frame::allocate(bitmap.width(), bitmap.height(), bitsPerPixel);
+        if (frame) {
+            dialogs.messageBox(QStringLiteral("Error retrieving bitmap bits"), QStringLiteral("Error"),
+                               MsgIcon::None, MsgButtons::Ok);
+        }
         return frame;
     }
+    // Every byte is written below (pixels, row padding, colour table), so the block is not zeroed first.
+    Frame frame = Frame::allocateForWriting(bitmap.width(), bitmap.height(), bitsPerPixel);
+    if (!frame)
+        return frame;
     if (bitsPerPixel == 8)
         std::copy_n(fixedPalette().begin(), 256, frame.colourTable());
 
@@ -84,9 +89,11 @@ Frame BitmapToDIB(const QImage& bitmap, int bitsPerPixel, Dialogs& dialogs) {
     const std::size_t stride = frame.rowBytes();
     auto* pixels = reinterpret_cast<std::uint8_t*>(frame.pixels());
     // Bottom-up: the first row in the block is the image's last.
+    const std::size_t used = (static_cast<std::size_t>(source.width()) * static_cast<std::size_t>(bitsPerPixel) + 7) / 8;
     for (int y = 0; y < height; ++y) {
-        convert(reinterpret_cast<Row>(source.constScanLine(height - 1 - y)),
-                pixels + stride * static_cast<std::size_t>(y), source.width());
+        std::uint8_t* row = pixels + stride * static_cast<std::size_t>(y);
+        convert(reinterpret_cast<Row>(source.constScanLine(height - 1 - y)), row, source.width());
+        std::fill(row + used, row + stride, std::uint8_t{0});
     }
     return frame;
 }

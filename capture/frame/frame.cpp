@@ -6,7 +6,13 @@
 
 namespace zelq {
 
-Frame Frame::allocate(int width, int height, int bitsPerPixel) {
+Frame Frame::allocate(int width, int height, int bitsPerPixel) { return make(width, height, bitsPerPixel, true); }
+
+Frame Frame::allocateForWriting(int width, int height, int bitsPerPixel) {
+    return make(width, height, bitsPerPixel, false);
+}
+
+Frame Frame::make(int width, int height, int bitsPerPixel, bool zeroed) {
     if (width < 0 || height < 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
         return {};
     // dibRowBytes takes the product in 64 bits; a width of 2^31 - 1 at 32 bits still fits.
@@ -20,8 +26,8 @@ Frame Frame::allocate(int width, int height, int bitsPerPixel) {
         return {};
     }
     Frame frame;
-    // calloc: the block must be zero-filled, and fresh large blocks come from the kernel already zeroed.
-    frame.block_.reset(static_cast<std::byte*>(std::calloc(static_cast<std::size_t>(total), 1)));
+    const auto bytes = static_cast<std::size_t>(total);
+    frame.block_.reset(static_cast<std::byte*>(zeroed ? std::calloc(bytes, 1) : std::malloc(bytes)));
     if (!frame.block_)
         return {};
     frame.size_ = static_cast<std::size_t>(total);

@@ -24,6 +24,9 @@ public:
     // A zero-filled block for a width x height DIB at the depth given, with its header filled in; none
     // when the memory cannot be had or the size is absurd (negative, or beyond what a size_t holds).
     static Frame allocate(int width, int height, int bitsPerPixel);
+    // The same block with its header filled in but its colour table and pixels left as they come, for a
+    // writer that fills every byte of them itself: zeroing 8 MB a frame costs more than encoding it.
+    static Frame allocateForWriting(int width, int height, int bitsPerPixel);
 
     explicit operator bool() const { return block_ != nullptr; }
     // The address of the block's first byte (the header), or nullptr for none.
@@ -46,6 +49,7 @@ public:
     }
 
 private:
+    static Frame make(int width, int height, int bitsPerPixel, bool zeroed);
     struct Free {
         void operator()(std::byte* p) const { std::free(p); }
     };

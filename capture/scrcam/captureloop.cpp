@@ -48,9 +48,14 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
             lastNotifyTime = elapsed;
             if (steps.progress) steps.progress();
         }
-        const std::uint32_t spent = clock.timeGetTime() - start - elapsed;
-        if (static_cast<std::int64_t>(msPerFrame) > static_cast<std::int64_t>(spent)) {
-            const int rest = msPerFrame - static_cast<int>(spent);
+        // Sleep until the grid point of the next position (at most one and a half intervals, as the
+        // position is the nearest one). Counting a whole interval from the pass's own start instead would
+        // let every slice's small oversleep add up, until the passes drift half an interval and land a
+        // position further on, leaving one empty.
+        const std::int64_t now = static_cast<std::uint32_t>(clock.timeGetTime() - start);
+        const std::int64_t wait = (static_cast<std::int64_t>(index) + 1) * msPerFrame - now;
+        if (wait > 0) {
+            const int rest = static_cast<int>(wait);
             const int slices = rest / slice;
             const int remainder = rest - slices * slice;
             bool stopped = false;

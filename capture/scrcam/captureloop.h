@@ -34,7 +34,8 @@ struct CaptureLoopSteps {
 
 enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };
 
-// The pause between captures is slept in slices of a tenth of the interval (at least 1 ms), so that a
+// After each pass the loop sleeps until the grid point of the next position, so that small oversleeps do
+// not add up. The pause between captures is slept in slices of a tenth of the interval (at least 1 ms), so that a
 // stop is noticed within a slice.
 int sleepSliceFor(int msPerFrame);
 

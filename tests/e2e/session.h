@@ -1,0 +1,72 @@
+#pragma once
+// An end-to-end session: a private X server with openbox, and the real program copied into a temporary
+// folder with HOME in a temporary folder, driven by xdotool as a person would drive it. Every session
+// has its own X server, so sessions neither see nor disturb each other's keys and windows.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QMargins>
+#include <QPoint>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+namespace zelq::e2e {
+
+struct ProbeResult {
+    QString codecTag;    // FourCC as ffprobe prints it
+    int width = 0;
+    int height = 0;
+    QString frameRate;   // r_frame_rate, e.g. "10/1"
+    int positions = 0;   // stream length, skipped positions included
+    int packets = 0;     // frames actually stored
+    bool decodesCleanly = false;
+};
+
+class Session {
+public:
+    Session();
+    ~Session();
+
+    bool ok() const { return ok_; }
+    const QString& display() const { return display_; }
+    QString home() const { return dir_.filePath("home"); }
+    QString programDir() const { return dir_.filePath("program"); }
+    QString recordingFolder() const { return home() + "/ZelqWare/ScreenREC/"; }
+
+    // Starts the program and waits for its main window.
+    bool startProgram();
+    // Closes the program as its close box does and waits for it to end.
+    bool closeProgram();
+
+    // xdotool with arguments; its standard output, trimmed.
+    QString xdotool(const QStringList& args);
+    // The id of the first visible window whose name matches, or none within the time limit.
+    std::optional<QString> waitForWindow(const QString& name, int timeoutMs = 10000);
+    bool windowVisible(const QString& name);
+    // The screen position of a window's client area, and the widths of the frame the window manager
+    // draws round it (left, right, top, bottom).
+    QPoint clientOrigin(const QString& window);
+    QMargins frameExtents(const QString& window);
+    // Clicks at a point of a window's client area, as a person would with the mouse.
+    void clickIn(const QString& window, QPoint at);
+    void key(const QString& keys);
+    void type(const QString& text);
+    bool screenshot(const QString& path);
+
+    // A command run with this session's display.
+    int run(const QString& program, const QStringList& args, QString* out = nullptr, int timeoutMs = 30000);
+
+    static std::optional<ProbeResult> probe(const QString& aviPath);
+
+private:
+    QTemporaryDir dir_;
+    QString display_;
+    std::unique_ptr<QProcess> xvfb_;
+    std::unique_ptr<QProcess> wm_;
+    std::unique_ptr<QProcess> program_;
+    bool ok_ = false;
+};
+
+}  // namespace zelq::e2e
