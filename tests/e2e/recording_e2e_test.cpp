@@ -122,6 +122,8 @@ protected:
         session.type(QString::number(width));
         session.key("Return");
         QThread::msleep(500);
+        // For the user documentation: the area window as it marks a rectangle.
+        session.screenshot(QDir::temp().filePath(QString("e2e-area-window-%1.png").arg(width)));
         session.clickIn(*area, areaControl(session, *area, kAreaConfirm));
         return *area;
     }
