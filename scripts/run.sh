@@ -10,5 +10,4 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$exe" "$@"
 fi
 echo "No X display found: starting the program on a private Xvfb (1920x1080)."
-echo "Look at it with: DISPLAY=<the display> import -window root shot.png"
-exec "$here/scripts/xsession.sh" "$exe" "$@"
+ZELQ_ANNOUNCE_DISPLAY=1 exec "$here/scripts/xsession.sh" "$exe" "$@"

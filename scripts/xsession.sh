@@ -9,6 +9,9 @@ xvfb_pid=$!
 read -r num <"$fifo"
 rm -f "$fifo"
 export DISPLAY=":$num"
+if [ -n "${ZELQ_ANNOUNCE_DISPLAY:-}" ]; then
+  echo "Private X display: $DISPLAY (look at it with: DISPLAY=$DISPLAY import -window root shot.png)" >&2
+fi
 # Qt wants a private runtime folder; give the session its own.
 runtime=$(mktemp -d)
 export XDG_RUNTIME_DIR="$runtime"
