@@ -1,6 +1,5 @@
 #include "app/dirselect.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QVBoxLayout>
 
@@ -31,23 +30,15 @@ TFrmDirSelect::TFrmDirSelect(QWidget* owner) : QDialog(owner) {
     });
     connect(ShellTreeView1, &QTreeView::doubleClicked, this, [this] { BtnConfirmClick(); });
 
-    BtnConfirm = new SkinButton(QStringLiteral("确定"), this);
-    BtnConfirm->setObjectName(QStringLiteral("BtnConfirm"));
-    BtnCancel = new SkinButton(QStringLiteral("取消"), this);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnConfirm = namedSkinButton(this, "BtnConfirm", QStringLiteral("确定"));
+    BtnCancel = namedSkinButton(this, "BtnCancel", QStringLiteral("取消"));
     connect(BtnConfirm, &QAbstractButton::clicked, this, [this] { BtnConfirmClick(); });
     connect(BtnCancel, &QAbstractButton::clicked, this, [this] { BtnCancelClick(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kSkinMargins);
     layout->addWidget(ShellTreeView1, 1);
-    auto* strip = new QHBoxLayout;
-    strip->addStretch(1);
-    for (SkinButton* b : {BtnConfirm, BtnCancel}) {
-        b->setFixedSize(80, 28);
-        strip->addWidget(b);
-    }
-    layout->addLayout(strip);
+    layout->addLayout(dialogButtonRow({BtnConfirm, BtnCancel}));
 }
 
 void TFrmDirSelect::openAt(const QString& folder) {

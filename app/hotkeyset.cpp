@@ -32,8 +32,7 @@ QComboBox* comboBox(QWidget* parent, const char* name, const QStringList& items,
 }
 
 SkinButton* faceButton(QWidget* parent, const char* name, const QString& face, int x, int y) {
-    auto* b = new SkinButton(face, parent);
-    b->setObjectName(QString::fromLatin1(name));
+    SkinButton* b = namedSkinButton(parent, name, face);
     b->setGeometry(x, y, 57, 26);
     return b;
 }

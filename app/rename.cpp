@@ -16,10 +16,8 @@ TFrmReName::TFrmReName(QWidget* owner) : QDialog(owner) {
     EdtName->setMinimumWidth(260);
     // Enter in the box confirms; returnPressed fires for both Enter keys.
     connect(EdtName, &QLineEdit::returnPressed, this, [this] { BtnConfirmClick(); });
-    BtnConfirm = new SkinButton(QStringLiteral("确定"), this);
-    BtnConfirm->setObjectName(QStringLiteral("BtnConfirm"));
-    BtnClose = new SkinButton(QStringLiteral("关闭"), this);
-    BtnClose->setObjectName(QStringLiteral("BtnClose"));
+    BtnConfirm = namedSkinButton(this, "BtnConfirm", QStringLiteral("确定"));
+    BtnClose = namedSkinButton(this, "BtnClose", QStringLiteral("关闭"));
     connect(BtnConfirm, &QAbstractButton::clicked, this, [this] { BtnConfirmClick(); });
     connect(BtnClose, &QAbstractButton::clicked, this, [this] { BtnCloseClick(); });
 
@@ -29,13 +27,7 @@ TFrmReName::TFrmReName(QWidget* owner) : QDialog(owner) {
     row->addWidget(new QLabel(QStringLiteral("名称"), this));
     row->addWidget(EdtName, 1);
     layout->addLayout(row);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (SkinButton* b : {BtnConfirm, BtnClose}) {
-        b->setFixedSize(80, 28);
-        buttons->addWidget(b);
-    }
-    layout->addLayout(buttons);
+    layout->addLayout(dialogButtonRow({BtnConfirm, BtnClose}));
 }
 
 void TFrmReName::SetName(const QString& name) {

@@ -26,9 +26,7 @@ QWidget* panel(QWidget* parent, const char* name, quint32 colour = kWindowColour
 }
 
 SkinButton* button(QWidget* parent, const char* name, const QString& caption, const QString& hint = {}) {
-    auto* b = named(new SkinButton(caption, parent), name);
-    if (!hint.isEmpty()) b->setToolTip(hint);
-    return b;
+    return namedSkinButton(parent, name, caption, hint);
 }
 
 QSplitter* splitter(Qt::Orientation orientation, QWidget* parent, const char* name) {

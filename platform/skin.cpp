@@ -15,6 +15,23 @@ void setBackgroundColour(QWidget* widget, quint32 bgr) {
     widget->setAutoFillBackground(true);
 }
 
+SkinButton* namedSkinButton(QWidget* parent, const char* name, const QString& caption, const QString& hint) {
+    auto* button = new SkinButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty()) button->setToolTip(hint);
+    return button;
+}
+
+QHBoxLayout* dialogButtonRow(std::initializer_list<SkinButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    for (SkinButton* b : buttons) {
+        b->setFixedSize(80, 28);
+        row->addWidget(b);
+    }
+    return row;
+}
+
 SkinButton::SkinButton(const QString& caption, QWidget* parent) : QAbstractButton(parent) {
     setText(caption);
     setCursor(Qt::PointingHandCursor);

@@ -5,9 +5,11 @@
 
 #include <QAbstractButton>
 #include <QColor>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QMargins>
 #include <QWidget>
+#include <initializer_list>
 
 namespace zelq {
 
@@ -48,6 +50,12 @@ private:
     int tag_ = 0;
     bool hovered_ = false;
 };
+
+// A flat button with the object name its window's design gives it, and its hint when it has one.
+SkinButton* namedSkinButton(QWidget* parent, const char* name, const QString& caption, const QString& hint = {});
+
+// The row of buttons at the foot of a small dialog: right-aligned, each 80 x 28.
+QHBoxLayout* dialogButtonRow(std::initializer_list<SkinButton*> buttons);
 
 // Frames a window with the skin every window of the program shares: picture strips 15 pixels high at the
 // top, 11 at the bottom, 10 wide on the left and 14 on the right, kept at the edges as the window resizes.
