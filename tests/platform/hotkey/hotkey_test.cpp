@@ -23,7 +23,14 @@ void press(const QStringList& keys) {
 class OtherClient {
 public:
     OtherClient() : c_(xcb_connect(nullptr, nullptr)) {}
-    ~OtherClient() { xcb_disconnect(c_); }
+    // Lets go of its keys and waits until the server has done so: a bare disconnect is noticed by the
+    // server only some time later, and a grab made meanwhile would still be refused.
+    ~OtherClient() {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+        xcb_ungrab_key(c_, XCB_GRAB_ANY, root, XCB_MOD_MASK_ANY);
+        free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+        xcb_disconnect(c_);
+    }
     bool grab(std::uint32_t keysym, std::uint16_t modifiers) {
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c_);
         xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
