@@ -128,6 +128,25 @@ protected:
         return *area;
     }
 
+    // Lets the recording run for a while, stops it with the tool window's button as a person would, and
+    // waits until the main window is back and the worker has had time to finish the file.
+    bool stopFromToolWindow(int recordMs) {
+        const auto tool = session.waitForWindow(kToolTitle);
+        if (!tool) return false;
+        QThread::msleep(recordMs);
+        session.clickIn(*tool, kToolStop);
+        if (!session.waitForWindow(kMainTitle, 10000)) return false;
+        QThread::msleep(1500);
+        return true;
+    }
+    // Closes the hot-key dialog that a failed registration opened.
+    bool closeConflictDialog() {
+        const auto dialog = session.waitForWindow(kHotkeyTitle);
+        if (!dialog) return false;
+        session.clickIn(*dialog, kHotkeyClose);
+        return true;
+    }
+
     Session session;
     QString main;
 };
@@ -164,14 +183,10 @@ TEST_F(RecordingE2E, FullScreenRecordingStopsWithEscAndIsListed) {
 TEST_F(RecordingE2E, AnAreaRecordingHasTheAreasSizeAndStopsFromTheToolWindow) {
     const QString area = startAreaRecording(400);
     ASSERT_FALSE(area.isEmpty());
-    const auto tool = session.waitForWindow(kToolTitle);
-    ASSERT_TRUE(tool.has_value());
+    ASSERT_TRUE(session.waitForWindow(kToolTitle).has_value());
     EXPECT_FALSE(session.windowVisible(kAreaTitle));
     EXPECT_FALSE(session.windowVisible(kMainTitle));
-    QThread::msleep(1500);
-    session.clickIn(*tool, kToolStop);
-    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
-    QThread::msleep(1500);
+    ASSERT_TRUE(stopFromToolWindow(1500));
     const auto probe = Session::probe(session.recordingFolder() + "1.avi");
     ASSERT_TRUE(probe.has_value());
     EXPECT_EQ(probe->width, 400);  // the area's outer width; the default compressor keeps it
@@ -183,16 +198,10 @@ TEST_F(RecordingE2E, WhenAnotherProgramHoldsEscTheDialogSaysSoAndTheToolWindowSt
     EscHolder other(session.display());
     ASSERT_TRUE(other.held());
     startAreaRecording(320);
-    const auto dialog = session.waitForWindow(kHotkeyTitle);
-    ASSERT_TRUE(dialog.has_value());
+    ASSERT_TRUE(session.waitForWindow(kHotkeyTitle).has_value());
     session.screenshot(QDir::temp().filePath("e2e-hotkey-conflict.png"));
-    session.clickIn(*dialog, kHotkeyClose);
-    const auto tool = session.waitForWindow(kToolTitle);
-    ASSERT_TRUE(tool.has_value());
-    QThread::msleep(1000);
-    session.clickIn(*tool, kToolStop);
-    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
-    QThread::msleep(1500);
+    ASSERT_TRUE(closeConflictDialog());
+    ASSERT_TRUE(stopFromToolWindow(1000));
     const auto probe = Session::probe(session.recordingFolder() + "1.avi");
     ASSERT_TRUE(probe.has_value());
     EXPECT_EQ(probe->width, 320);
@@ -200,14 +209,7 @@ TEST_F(RecordingE2E, WhenAnotherProgramHoldsEscTheDialogSaysSoAndTheToolWindowSt
 
     // A full-screen recording without its hot key would have no way to stop: the tool window is there.
     session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
-    const auto again = session.waitForWindow(kHotkeyTitle);
-    ASSERT_TRUE(again.has_value());
-    session.clickIn(*again, kHotkeyClose);
-    const auto fullTool = session.waitForWindow(kToolTitle);
-    ASSERT_TRUE(fullTool.has_value());
-    QThread::msleep(1000);
-    session.clickIn(*fullTool, kToolStop);
-    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
-    QThread::msleep(1500);
+    ASSERT_TRUE(closeConflictDialog());
+    ASSERT_TRUE(stopFromToolWindow(1000));
     EXPECT_TRUE(QFileInfo::exists(session.recordingFolder() + "2.avi"));
 }
