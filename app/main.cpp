@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
     ZelqApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZELQ屏幕录像助手"));
     QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    // While a recording runs the main window is hidden, so a message box may be the last window on
+    // screen: closing it must not end the program. The main window's close ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     zelq::QtDialogs dialogs;
     zelq::AppServices services;

@@ -1,7 +1,9 @@
 #include "paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <climits>
 
 namespace zelq {
 
@@ -60,6 +62,14 @@ bool FolderExists(const QString& folder) { return !folder.isEmpty() && QFileInfo
 bool FileExists(const QString& path) {
     const QFileInfo info(path);
     return info.exists() && !info.isDir();
+}
+
+FileNameProblem fileNameProblem(const QString& name) {
+    if (name.isEmpty()) return FileNameProblem::Empty;
+    if (name.contains(kFolderSeparator) || name.contains(QChar(0))) return FileNameProblem::Separator;
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return FileNameProblem::DotName;
+    if (QFile::encodeName(name).size() > NAME_MAX) return FileNameProblem::TooLong;
+    return FileNameProblem::None;
 }
 
 }  // namespace zelq
