@@ -90,9 +90,11 @@ TFrmAreaSelect::TFrmAreaSelect(Dialogs& dialogs, QWidget* owner)
 
     // The window is as large as its panel, outer bounds, where its design puts it.
     setOuterBounds(this, QRect(231, 192, kPanelSize, kPanelSize));
+    refuseMinimise(this);
+    trackOuterBounds(this);
 }
 
-QRect TFrmAreaSelect::outerBounds() const { return frameGeometry(); }
+QRect TFrmAreaSelect::outerBounds() const { return zelq::outerBounds(this); }
 
 void TFrmAreaSelect::FormResize() {
     const QRect outer = frameGeometry();

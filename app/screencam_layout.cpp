@@ -176,8 +176,8 @@ QWidget* TFrmScreenCam::buildButtonColumn() {
     SbLeft = panel(SplL1, "SbLeft");
     SbLeft->setMinimumWidth(129);
     auto* column = new QVBoxLayout(SbLeft);
-    column->setContentsMargins(6, 8, 6, 8);
-    column->setSpacing(5);
+    column->setContentsMargins(6, 6, 6, 6);
+    column->setSpacing(4);
     BtnSartRec = button(SbLeft, "BtnSartRec", QStringLiteral("全屏录像"),
                         QStringLiteral("开始录像后，按[ESC]可自动保存录像并返回本窗口"));
     BtnAreaScreenREC = button(SbLeft, "BtnAreaScreenREC", QStringLiteral("区域录像"));
@@ -199,7 +199,8 @@ QWidget* TFrmScreenCam::buildButtonColumn() {
     for (SkinButton* b : {BtnSartRec, BtnAreaScreenREC, BtnStopRec, BtnReplayRec, BtnAVIToPIC, BtnDefaultOpen,
                           SpeedButton5, BtnAlterName, SpeedButton7, BtnFullScreen, BtnRectSet, BtnHotKeySet,
                           BtnHelpDoc, BtnAboutUS, SpeedButton9, BtnSendToUDisk, BtnPicToAVI}) {
-        b->setFixedHeight(32);
+        // Fifteen buttons must fit the restored window's 720 pixels with the banner and the folder bar.
+        b->setFixedHeight(28);
         column->addWidget(b);
     }
     BtnSendToUDisk->hide();

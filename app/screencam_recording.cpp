@@ -99,7 +99,7 @@ void TFrmScreenCam::startRecording(bool area) {
     // button is then the way out, as it is for an area.
     if (area || !hotKey) {
         if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
-        placeToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : frameGeometry());
+        placeToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : outerBounds(this));
         FrmTool->show();
     }
 }

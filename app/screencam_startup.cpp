@@ -46,6 +46,7 @@ void TFrmScreenCam::FormCreate() {
         // Qt paints every widget double-buffered already, so the picture-heavy panels do not flicker.
         // The restored bounds are outer bounds: the title bar at 8, never off the top of the screen.
         setOuterBounds(this, QRect(10, 8, 955, 720));
+        trackOuterBounds(this);
         setWindowTitle(QStringLiteral("%1%2").arg(kTitle, kVersion));
         CreateCaptureEngine();
         SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 
 #include "platform/guard.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -29,6 +30,7 @@ TFrmTool::TFrmTool(QWidget* owner)
     MmHint->setPlainText(QStringLiteral("毫秒/帧\n总帧数：\n忽略帧数：\n\n  "));
     MmHint->setGeometry(8, 70, 151, 66);
     MmHint->hide();
+    refuseMinimise(this);
     connect(BtnStopRec, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnStopRecClick(); }); });
 }
 

@@ -1,4 +1,5 @@
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -35,7 +36,9 @@ QString qtFilter(const QString& filter) {
 
 MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons,
                                   QWidget* owner) {
-    QMessageBox box(toQt(icon), caption, text, QMessageBox::NoButton, owner);
+    // A box without a caption of its own is titled with the program's name, as every message box is.
+    const QString title = caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
+    QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, owner);
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));

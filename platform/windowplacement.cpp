@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
+#include <QVariant>
 #include <QWidget>
 
 namespace zelq {
@@ -49,7 +51,62 @@ private:
     QRect outer_;
 };
 
+const char* const kShownBounds = "zelqShownOuterBounds";
+
+class BoundsTracker final : public QObject {
+public:
+    explicit BoundsTracker(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+        remember();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type t = event->type();
+        if (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show || t == QEvent::WindowStateChange)
+            remember();
+        return false;
+    }
+
+private:
+    void remember() {
+        // Only what the window manager has placed and framed counts: a hidden window's geometry is not
+        // where it was on screen.
+        if (window_->isVisible() && framed(window_)) window_->setProperty(kShownBounds, window_->frameGeometry());
+    }
+    QWidget* window_;
+};
+
+class MinimiseRefusal final : public QObject {
+public:
+    explicit MinimiseRefusal(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange && window_->isMinimized()) {
+            // After the window manager has finished minimising; undoing it inside the change is lost.
+            QTimer::singleShot(0, window_, [w = window_] {
+                if (w->isMinimized()) w->showNormal();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
 }  // namespace
+
+void refuseMinimise(QWidget* window) { new MinimiseRefusal(window); }
+
+void trackOuterBounds(QWidget* window) { new BoundsTracker(window); }
+
+QRect outerBounds(const QWidget* window) {
+    const QVariant shown = window->property(kShownBounds);
+    if (window->isVisible() && framed(window)) return window->frameGeometry();
+    return shown.isValid() ? shown.toRect() : window->frameGeometry();
+}
 
 void setOuterBounds(QWidget* window, const QRect& outer) {
     if (window->isVisible() && window->windowState() == Qt::WindowNoState && framed(window)) {

@@ -11,6 +11,7 @@
 #include "capture/scrcam/workerdialogs.h"
 #include "platform/clock.h"
 #include "platform/screen/screengrabber.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -29,7 +30,10 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         const QEvent::Type t = event->type();
-        if (source_ && (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show)) bounds_->set(source_->frameGeometry());
+        // A hidden source keeps the bounds it had on screen: the window manager moves and unframes a
+        // window it no longer shows, and those places were never what the user marked.
+        if (source_ && source_->isVisible() && (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show))
+            bounds_->set(outerBounds(source_));
         return false;
     }
 
@@ -67,7 +71,7 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
     if (Recording || Thread)
         return;
     auto bounds = std::make_shared<SourceBounds>();
-    bounds->set(source->frameGeometry());
+    bounds->set(outerBounds(source));
     sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
     auto* worker = new TRecordAVIThread(*this, bounds, PlaybackRate, fileName);
     Thread = worker;

@@ -111,6 +111,8 @@ bool Session::closeProgram() {
     return program_->waitForFinished(20000) && program_->exitCode() == 0;
 }
 
+bool Session::programRunning() const { return program_ && program_->state() == QProcess::Running; }
+
 int Session::run(const QString& program, const QStringList& args, QString* out, int timeoutMs) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display_);
@@ -199,6 +201,18 @@ std::optional<ProbeResult> Session::probe(const QString& aviPath) {
     errors = QString::fromUtf8(decode.readAllStandardError()).trimmed();
     r.decodesCleanly = decode.exitStatus() == QProcess::NormalExit && decode.exitCode() == 0 && errors.isEmpty();
     return r;
+}
+
+QImage Session::decodedFrame(const QString& aviPath, int index) {
+    QTemporaryDir dir;
+    const QString png = dir.filePath("frame.png");
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (runQuiet("ffmpeg", {"-v", "error", "-i", aviPath, "-vf", QString("select=eq(n\\,%1)").arg(index), "-frames:v",
+                            "1", "-y", png},
+                 env, nullptr, 60000) != 0) {
+        return {};
+    }
+    return QImage(png).convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace zelq::e2e

@@ -3,6 +3,7 @@
 // folder with HOME in a temporary folder, driven by xdotool as a person would drive it. Every session
 // has its own X server, so sessions neither see nor disturb each other's keys and windows.
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,7 @@ public:
     bool startProgram();
     // Closes the program as its close box does and waits for it to end.
     bool closeProgram();
+    bool programRunning() const;
 
     // xdotool with arguments; its standard output, trimmed.
     QString xdotool(const QStringList& args);
@@ -59,6 +61,8 @@ public:
     int run(const QString& program, const QStringList& args, QString* out = nullptr, int timeoutMs = 30000);
 
     static std::optional<ProbeResult> probe(const QString& aviPath);
+    // The picture of the index-th stored frame, as ffmpeg decodes it (a null image if it cannot).
+    static QImage decodedFrame(const QString& aviPath, int index);
 
 private:
     QTemporaryDir dir_;
