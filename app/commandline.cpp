@@ -24,10 +24,13 @@ constexpr std::array kOptions{
 };
 
 QString helpText() {
-    QString text = QStringLiteral("用法：zelq-screenrec [选项]\n%1：录制整个屏幕或屏幕上的一个区域，保存为 AVI 录像。\n\n选项：\n")
+    QString text = QStringLiteral("用法：zelq-screenrec [选项]\n"
+                                  "%1：录制整个屏幕或屏幕上的一个区域，保存为 AVI 录像。\n\n"
+                                  "选项：\n")
                        .arg(programTitle());
     for (const Option& option : kOptions) {
-        const QString names = QStringLiteral("%1, %2").arg(QLatin1String(option.shortName), QLatin1String(option.longName));
+        const QString names =
+            QStringLiteral("%1, %2").arg(QLatin1String(option.shortName), QLatin1String(option.longName));
         text += QStringLiteral("  %1%2\n").arg(names.leftJustified(18), QString::fromUtf8(option.description));
     }
     text += QStringLiteral("\n另外接受 Qt 的标准选项，例如 -display <显示>。\n");

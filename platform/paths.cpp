@@ -65,7 +65,8 @@ bool FileExists(const QString& path) {
 QString settingsFilePath(const QString& programFolder, const SettingsLocation& where) {
     const QDir folder(programFolder);
     const QString beside = folder.filePath(where.fileName);
-    const bool installed = !where.installedMarker.isEmpty() && QFileInfo::exists(folder.filePath(where.installedMarker));
+    const bool installed =
+        !where.installedMarker.isEmpty() && QFileInfo::exists(folder.filePath(where.installedMarker));
     if (FileExists(beside) || (QFileInfo(programFolder).isWritable() && !installed)) return beside;
 
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
