@@ -58,9 +58,12 @@ for _ in $(seq 200); do
 done
 [ -n "$window" ] || fail "the installed program shows no window"
 
-# Closed as a user closes it: Alt+F4, through the window manager.
-xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
-for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+# Closed as a user closes it: Alt+F4, through the window manager. A window just mapped may not have the
+# focus yet when the key arrives, so the user tries again.
+for _ in $(seq 5); do
+  xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4 2>/dev/null || true
+  for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break 2; sleep 0.1; done
+done
 kill -0 "$pid" 2>/dev/null && fail "the program did not end when its window was closed"
 wait "$pid" || fail "the program ended with status $?"
 pid=
