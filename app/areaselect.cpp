@@ -6,8 +6,10 @@
 #include <QRegion>
 
 #include "platform/dialogs.h"
+#include "platform/focusexit.h"
 #include "platform/guard.h"
 #include "platform/textnum.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -37,8 +39,10 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
 }  // namespace
 
 TFrmAreaSelect::TFrmAreaSelect(Dialogs& dialogs, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint | Qt::WindowTitleHint |
-                         Qt::WindowCloseButtonHint),
+    // A title bar with the system menu and the close box only: minimised, with the main window hidden,
+    // it would leave nothing of the program on screen.
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
     setObjectName(QStringLiteral("FrmAreaSelect"));
     setWindowTitle(QStringLiteral("请拖拉本窗体到合适位置，以确定录像区域"));
@@ -84,8 +88,8 @@ TFrmAreaSelect::TFrmAreaSelect(Dialogs& dialogs, QWidget* owner)
     connect(BtnClose, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnCloseClick(); }); });
     for (QLineEdit* box : {EdtLeft, EdtTop, EdtWidth, EdtHeight}) box->installEventFilter(this);
 
-    move(231, 192);
-    resize(281, 279);
+    // The window is as large as its panel, outer bounds, where its design puts it.
+    setOuterBounds(this, QRect(231, 192, kPanelSize, kPanelSize));
 }
 
 QRect TFrmAreaSelect::outerBounds() const { return frameGeometry(); }
@@ -138,7 +142,7 @@ bool TFrmAreaSelect::eventFilter(QObject* watched, QEvent* event) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         // Enter applies the number; a text that is no number is ignored here without a word.
         if (key == Qt::Key_Return || key == Qt::Key_Enter) swallowErrors([this, box] { applyBox(box); });
-    } else if (event->type() == QEvent::FocusOut) {
+    } else if (focusLeftForAnotherControl(box, event)) {
         swallowErrors([this, box] {
             if (applyBox(box)) return;
             dialogs_.messageBox(QStringLiteral("请输入一个整数"), {}, MsgIcon::None, MsgButtons::Ok, this);

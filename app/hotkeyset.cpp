@@ -25,6 +25,11 @@ QComboBox* comboBox(QWidget* parent, const char* name, const QStringList& items,
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setEditable(true);
+    // The text stands as typed: no completion (it would turn "a" into "A"), no case-blind match of an
+    // item on Enter, and nothing typed is added to the list.
+    box->setCompleter(nullptr);
+    box->setDuplicatesEnabled(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(items);
     box->setCurrentIndex(0);
     box->setGeometry(x, 32, 73, 22);

@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
     // The desktop pairs the windows with the installed entry and its icon by this name.
     QGuiApplication::setDesktopFileName(zelq::programId());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelq-screenrec.png")));
+    // While a recording runs the main window is hidden, so a message box may be the last window on
+    // screen: closing it must not end the program. The main window's close ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     zelq::QtDialogs dialogs;
     zelq::AppServices services;

@@ -64,6 +64,7 @@ public:
     // --- start-up, settings and shutdown --------------------------------------------------------
     void FormCreate();
     void FormShow();
+    void TimerFirstRunTimer();
     void FormResize();
     void FormDestroy();
     void SaveSettings();
@@ -239,6 +240,10 @@ private:
     void connectHandlers();
     void shellOpen(const QString& target);
     void startRecording(bool area);
+    // Checks the folder and names the new recording (CurrentFilePath); false when the user was told why not.
+    bool prepareRecordingPath();
+    // The recording folder the path box names: empty for a blank box, which names no folder at all.
+    QString folderFromPathBox();
     // Puts the tool window beside the recorded rectangle, inside the screen.
     void placeToolWindow(const QRect& recorded);
 
@@ -248,6 +253,7 @@ private:
     AppServices services_;
     Dialogs* dialogs_ = nullptr;
     bool destroyed_ = false;
+    bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
     std::unique_ptr<GlobalHotKeys> hotKeys_;
 };
 

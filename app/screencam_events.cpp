@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 
 #include "app/screencam.h"
+#include "platform/focusexit.h"
 #include "platform/guard.h"
 #include "platform/shellopen.h"
 
@@ -62,6 +63,8 @@ void TFrmScreenCam::connectHandlers() {
     connect(LbVideoList, &QListWidget::itemDoubleClicked, this,
             [this] { swallowErrors([this] { BtnReplayRecClick(); }); });
 
+    connect(TimerFirstRun, &QTimer::timeout, this, [this] { swallowErrors([this] { TimerFirstRunTimer(); }); });
+
     EdtRECPath->installEventFilter(this);
     LbVideoList->installEventFilter(this);
     LbVideoList->viewport()->installEventFilter(this);
@@ -70,7 +73,7 @@ void TFrmScreenCam::connectHandlers() {
 bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (watched == EdtRECPath) {
-        if (type == QEvent::FocusOut) swallowErrors([this] { EdtRECPathExit(); });
+        if (focusLeftForAnotherControl(EdtRECPath, event)) swallowErrors([this] { EdtRECPathExit(); });
         if (type == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             swallowErrors([this, key] { EdtRECPathKeyDown(key); });

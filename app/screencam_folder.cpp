@@ -12,9 +12,27 @@
 
 namespace zelq {
 
+namespace {
+
+const QString kIllegalPath = QStringLiteral("非法路径，请重新设置一个路径。");
+
+}  // namespace
+
+QString TFrmScreenCam::folderFromPathBox() {
+    const QString text = EdtRECPath->text();
+    // Normalising the empty text would give "/", and the list, delete and rename would act on the root.
+    return text.trimmed().isEmpty() ? QString() : NormaliseFolder(text);
+}
+
 QString TFrmScreenCam::ValidateRecordingFolder(const QString& result) {
     try {
         const QString text = EdtRECPath->text();
+        if (text.trimmed().isEmpty()) {
+            CurrentFolder.clear();
+            dialogs().messageBox(kIllegalPath, {}, MsgIcon::None, MsgButtons::Ok, this);
+            EdtRECPath->setFocus();
+            return result;
+        }
         CurrentFolder = NormaliseFolder(text);
         const QString drive = DrivePart(text);
         if (DriveExists(drive)) {
@@ -72,6 +90,12 @@ void TFrmScreenCam::EdtRECPathKeyDown(int key) {
 }
 
 void TFrmScreenCam::EdtRECPathExit() {
+    CurrentFolder = folderFromPathBox();
+    if (CurrentFolder.isEmpty()) {
+        LbVideoList->clear();
+        LblHint->setText(kIllegalPath);
+        return;
+    }
     CurrentFolder = NormaliseFolder(EdtRECPath->text().trimmed());
     LblHint->setText(QStringLiteral("当前路径:%1").arg(CurrentFolder));
     CurrentFilePath = CurrentFolder + CurrentFileName;

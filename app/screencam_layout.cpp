@@ -261,7 +261,6 @@ QWidget* TFrmScreenCam::buildVideoArea() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     SbVideoScreen = panel(SbVideo, "SbVideoScreen");
-    SbVideoScreen->setPalette(QPalette(QColor(18, 22, 28)));
     PnlVideoControl = panel(SbVideo, "PnlVideoControl");
     PnlVideoControl->setFixedHeight(35);
     auto* controls = new QHBoxLayout(PnlVideoControl);
@@ -365,7 +364,10 @@ void TFrmScreenCam::buildMenusAndTimers() {
     PmPicList = named(new QMenu(this), "PmPicList");
     MnOpenPicPath = named(PmPicList->addAction(QStringLiteral("打开所在文件夹")), "MnOpenPicPath");
 
+    // One second after each showing of the window; stopped by its own tick (connectHandlers), so it
+    // never runs while the program is idle.
     TimerFirstRun = named(new QTimer(this), "TimerFirstRun");
+    TimerFirstRun->setInterval(1000);
     TimerRunAvert = named(new QTimer(this), "TimerRunAvert");
     TimerRunAvert->setInterval(90000);
     TimerCheckTopBrowser = named(new QTimer(this), "TimerCheckTopBrowser");

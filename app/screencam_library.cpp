@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <cerrno>
 
+#include "app/recordingnames.h"
 #include "app/rename.h"
 #include "app/screencam.h"
 #include "convert/filelist.h"
@@ -15,7 +17,12 @@
 namespace zelq {
 
 void TFrmScreenCam::RefreshRecordingList() {
-    if (!FolderExists(CurrentFolder) && CreateFolderPath(CurrentFolder) == CreateFolderResult::Refused) return;
+    if (CurrentFolder.isEmpty() ||
+        (!FolderExists(CurrentFolder) && CreateFolderPath(CurrentFolder) == CreateFolderResult::Refused)) {
+        // No usable folder: an empty list, never the files of a folder that is no longer in force.
+        LbVideoList->clear();
+        return;
+    }
     QStringList files;
     ListFolderFiles(CurrentFolder, QStringLiteral("avi"), files);
     LbVideoList->clear();
@@ -71,11 +78,15 @@ void TFrmScreenCam::MnUpdateRECNameClick() {
     if (CurrentFolder.isEmpty()) return;
     const QString newName = FrmReName->NewName;
     ClosePlayer();
-    // The name is used as typed, but it can neither replace another file nor move the recording out
-    // of its folder.
-    if (newName != oldName && !newName.contains(kFolderSeparator)) {
-        MoveFileNoReplace(QStringLiteral("%1%2").arg(CurrentFolder, oldName),
-                          QStringLiteral("%1%2").arg(CurrentFolder, newName));
+    // The name is used as typed, but it can neither replace another file nor move the recording out of
+    // its folder; a refusal says why, so the user is not left wondering why nothing changed.
+    if (newName != oldName) {
+        QString refusal = recordingNameRefusal(newName);
+        if (refusal.isEmpty() && !MoveFileNoReplace(QStringLiteral("%1%2").arg(CurrentFolder, oldName),
+                                                    QStringLiteral("%1%2").arg(CurrentFolder, newName))) {
+            refusal = fileRefusal(newName, errno);
+        }
+        if (!refusal.isEmpty()) dialogs().messageBox(refusal, {}, MsgIcon::None, MsgButtons::Ok, this);
     }
     RefreshRecordingList();
 }

@@ -14,12 +14,15 @@
 #include "platform/guard.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/paths.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
 namespace {
 
 constexpr int kStopHotKeyId = 1;
+// How long a full-screen start waits for the window manager to maximise the window.
+constexpr int kMaximiseWaitMs = 3000;
 
 unsigned modifierBit(const QString& name) {
     // Exact, case-sensitive names, as the hot-key dialog writes them.
@@ -63,13 +66,10 @@ void TFrmScreenCam::startRecording(bool area) {
     CancelExtraction = true;
     ClosePlayer();
     QThread::msleep(200);
-    CurrentFolder = ValidateRecordingFolder(QString());
-    if (CurrentFolder.isEmpty()) return;
-    if (autoNaming() == 1) {
-        const QString path = MakeAutoRecordingPath(QString());
-        if (path.isEmpty()) return;
-        CurrentFilePath = path;
-    } else if (!MakeManualRecordingPath()) {
+    if (!prepareRecordingPath()) {
+        // The area window is gone and the main window was hidden for it: without this nothing of the
+        // program would be left on screen after the message.
+        if (area) show();
         return;
     }
     CaptureEngine->ShowFrame = true;
@@ -78,25 +78,40 @@ void TFrmScreenCam::startRecording(bool area) {
     QWidget* source = area ? static_cast<QWidget*>(FrmAreaSelect.data()) : this;
     swallowErrors([this, area] {
         EnterRecordingLayout();
-        if (area) showNormal();
+        if (area) setWindowState(windowState() & ~Qt::WindowMaximized);
+        // A full screen is the maximised window's bounds, and the window manager maximises later than
+        // it is asked to: wait for it, so that the recording is the screen and not the window as it was.
+        if (!area) waitUntilMaximised(this, kMaximiseWaitMs);
     });
-    swallowErrors([this, source] {
+    const bool started = swallowErrors([this, source] {
         CaptureEngine->ShowFrame = true;
         CaptureEngine->FollowSource = true;
         CaptureEngine->StartRecording(source, CurrentFilePath);
     });
+    recordingStarted_ = started && CaptureEngine->Recording;
 
     const bool hotKey = RegisterStopHotKey();
-    if (!hotKey) ShowHotkeyDialog(true);
+    // Hidden before any dialog: the window must not appear over what is being recorded.
     hide();
+    if (!hotKey) ShowHotkeyDialog(true);
 
     // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop
     // button is then the way out, as it is for an area.
     if (area || !hotKey) {
         if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
-        placeToolWindow(source ? source->frameGeometry() : QRect());
+        placeToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : frameGeometry());
         FrmTool->show();
     }
+}
+
+bool TFrmScreenCam::prepareRecordingPath() {
+    CurrentFolder = ValidateRecordingFolder(QString());
+    if (CurrentFolder.isEmpty()) return false;
+    if (autoNaming() != 1) return MakeManualRecordingPath();
+    const QString path = MakeAutoRecordingPath(QString());
+    if (path.isEmpty()) return false;
+    CurrentFilePath = path;
+    return true;
 }
 
 void TFrmScreenCam::placeToolWindow(const QRect& recorded) {
@@ -123,15 +138,21 @@ void TFrmScreenCam::BtnAreaScreenRECClick() {
 void TFrmScreenCam::Button2Click() {
     if (CaptureEngine) CaptureEngine->StopRecording();
     ManualName = EdtREC->text();
-    CurrentFolder = NormaliseFolder(EdtRECPath->text());
+    CurrentFolder = folderFromPathBox();
     RefreshRecordingList();
-    if (autoNaming() == 1) {
+    // Only a recording that was started and left a file is reported as made: a press while idle, or a
+    // file that could not be created (the engine has said why), leaves no success on the status line.
+    const bool made = recordingStarted_ && !CurrentFilePath.isEmpty() && FileExists(CurrentFilePath);
+    if (recordingStarted_ && !made) {
+        LblHint->setText(QStringLiteral("没有生成录像文件。"));
+    } else if (made && autoNaming() == 1) {
         QString number = CurrentFileName;
         number.remove(QStringLiteral(".avi"));
         LblHint->setText(QStringLiteral("自动生成录像文件:%1%2.avi").arg(CurrentFolder, number));
-    } else {
+    } else if (made) {
         LblHint->setText(QStringLiteral("生成录像文件:%1%2.avi").arg(CurrentFolder, ManualName));
     }
+    recordingStarted_ = false;
     LeaveRecordingLayout();
 }
 
@@ -173,7 +194,8 @@ void TFrmScreenCam::EnterRecordingLayout() {
     SbFileSelect->hide();
     SbLeft->hide();
     LblHint->hide();
-    showMaximized();
+    // The state alone: showMaximized() would also show a hidden window, over what is being recorded.
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
 }
 
 void TFrmScreenCam::LeaveRecordingLayout() {

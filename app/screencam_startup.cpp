@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/paths.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -48,7 +49,8 @@ void TFrmScreenCam::FormCreate() {
     // Each step stands on its own: whatever fails, the window still comes up, without a message.
     swallowErrors([this] {
         // Qt paints every widget double-buffered already, so the picture-heavy panels do not flicker.
-        setGeometry(10, 8, 955, 720);
+        // The restored bounds are outer bounds: the title bar at 8, never off the top of the screen.
+        setOuterBounds(this, QRect(10, 8, 955, 720));
         setWindowTitle(QStringLiteral("%1%2").arg(programTitle(), programVersion()));
         CreateCaptureEngine();
         SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);
@@ -95,7 +97,12 @@ void TFrmScreenCam::ToggleAutoSave() {
 
 void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }
 
-void TFrmScreenCam::FormShow() { TimerFirstRun->start(); }
+// A start while the timer runs would restart its second; every showing only makes sure it runs.
+void TFrmScreenCam::FormShow() {
+    if (!TimerFirstRun->isActive()) TimerFirstRun->start();
+}
+
+void TFrmScreenCam::TimerFirstRunTimer() { TimerFirstRun->stop(); }
 
 void TFrmScreenCam::FormResize() { FitVideo(); }
 

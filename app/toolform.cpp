@@ -7,8 +7,10 @@
 namespace zelq {
 
 TFrmTool::TFrmTool(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint) {
+    // System menu and help only: no minimise box, as a minimised stop window with the main window
+    // hidden would leave the recording without a visible way to stop it.
+    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowContextHelpButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("FrmTool"));
     setWindowTitle(QStringLiteral("区域屏幕录像"));
     setBackgroundColour(this, kWindowColour);

@@ -17,7 +17,9 @@ bool MoveFileNoReplace(const QString& from, const QString& to) {
     // File systems without RENAME_NOREPLACE: link refuses an existing target just the same.
     if (::link(src.constData(), dst.constData()) != 0) return false;
     if (::unlink(src.constData()) != 0) {
+        const int why = errno;
         ::unlink(dst.constData());
+        errno = why;
         return false;
     }
     return true;

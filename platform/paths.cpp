@@ -1,7 +1,9 @@
 #include "paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <climits>
 
 namespace zelq {
 
@@ -72,6 +74,14 @@ QString settingsFilePath(const QString& programFolder, const SettingsLocation& w
     QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!QDir::isAbsolutePath(configHome)) configHome = QDir::homePath() + QStringLiteral("/.config");
     return QDir(configHome).filePath(where.userFolder + kFolderSeparator + where.fileName);
+}
+
+FileNameProblem fileNameProblem(const QString& name) {
+    if (name.isEmpty()) return FileNameProblem::Empty;
+    if (name.contains(kFolderSeparator) || name.contains(QChar(0))) return FileNameProblem::Separator;
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return FileNameProblem::DotName;
+    if (QFile::encodeName(name).size() > NAME_MAX) return FileNameProblem::TooLong;
+    return FileNameProblem::None;
 }
 
 }  // namespace zelq

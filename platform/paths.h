@@ -34,6 +34,11 @@ bool DriveExists(const QString& drive);
 // colon; the empty text otherwise (relative texts).
 QString DrivePart(const QString& folder);
 
+// Why a text cannot be the name of a file inside a folder, if it cannot: a separator or the names "."
+// and ".." would reach outside the folder, and the file system takes at most 255 bytes a name.
+enum class FileNameProblem { None, Empty, Separator, DotName, TooLong };
+FileNameProblem fileNameProblem(const QString& name);
+
 bool FolderExists(const QString& folder);
 bool FileExists(const QString& path);
 

@@ -21,12 +21,10 @@ void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, QImage& i
     const std::optional<QPoint> pointer = grabber.pointerPosition();
     if (!pointer)
         return;
-    QPoint at = *pointer - QPoint(left, top);
-    // Placed so that the picture covers the pointer where the cursor now on screen covers it: its
-    // top-left corner sits the current cursor's hot spot up and left of the pointer.
-    if (const std::optional<QPoint> hotSpot = grabber.cursorHotSpot())
-        at -= *hotSpot;
-    drawCursor(image, settings.ArrowCursor ? *settings.ArrowCursor : standardArrowCursor(), at);
+    // The arrow is placed by its own hot spot, so its tip is at the pointer whatever shape the cursor on
+    // screen has (a text cursor's hot spot sits in its middle and would push the arrow off the point).
+    const CursorImage& arrow = settings.ArrowCursor ? *settings.ArrowCursor : standardArrowCursor();
+    drawCursor(image, arrow, *pointer - QPoint(left, top) - arrow.hotSpot);
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
                     break;
                 }
             }
-            if (!stopped && remainder > 0) clock.sleep(static_cast<std::uint32_t>(remainder));
+            if (!stopped && remainder > 0 && steps.recording()) clock.sleep(static_cast<std::uint32_t>(remainder));
         }
     }
     return CaptureLoopEnd::Stopped;

@@ -38,6 +38,12 @@ struct AviObjects {
     PAVISTREAM raw;
     PAVISTREAM compressed;
     AVICOMPRESSOPTIONS options;
+    // Hands over the compressor's last frames and writes the index; the first failure, or AVIERR_OK.
+    HRESULT finish() {
+        const HRESULT streamDone = compressed ? AVIStreamFinish(compressed) : AVIERR_OK;
+        const HRESULT fileDone = file ? AVIFileFinish(file) : AVIERR_OK;
+        return streamDone != AVIERR_OK ? streamDone : fileDone;
+    }
     ~AviObjects() {
         AVICOMPRESSOPTIONS* list[] = {&options};
         AVISaveOptionsFree(1, list);
@@ -49,6 +55,59 @@ struct AviObjects {
 };
 
 }  // namespace
+
+HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,
+                                   FrameWindowHooks* hooks, const QRect& area) {
+    AviObjects avi;
+    AVIFileInit();
+    const BitmapInfoHeader format = *headerOf(frame);
+    HRESULT status = AVIFileOpen(avi.file, fileName.toStdString(), OF_WRITE | OF_CREATE);
+    if (status == AVIERR_OK) {
+        AVISTREAMINFO info;
+        info.fccType = streamtypeVIDEO;
+        info.fccHandler = 0;
+        info.dwScale = 1;
+        info.dwRate = static_cast<DWORD>(PlaybackRate);
+        info.dwSuggestedBufferSize = format.biSizeImage;
+        info.rcFrame = RECT{0, 0, format.biWidth, format.biHeight};
+        status = AVIFileCreateStream(avi.file, avi.raw, info);
+    }
+    if (status == AVIERR_OK) {
+        avi.options.fccType = streamtypeVIDEO;
+        avi.options.fccHandler = CodecFourCC;
+        avi.options.dwKeyFrameEvery = static_cast<DWORD>(KeyFrameEvery);
+        avi.options.dwQuality = static_cast<DWORD>(Quality);
+        avi.options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
+        status = AVIMakeCompressedStream(avi.compressed, avi.raw, &avi.options);
+    }
+    if (status == AVIERR_OK) {
+        status = AVIStreamSetFormat(avi.compressed, 0, headerOf(frame), static_cast<LONG>(40 + 4 * format.biClrUsed));
+    }
+    FreeFrame(frame);  // the format frame is never written
+
+    if (status == AVIERR_OK) {
+        raise(OnRecordStart);
+        CaptureLoopSteps steps;
+        steps.recording = [this] { return Recording.load(); };
+        steps.grab = [&] {
+            if (!FollowSource) return grabFor(hooks, area.x(), area.y(), area.width(), area.height());
+            // The stream's size is fixed; a moved or resized source is captured at that size from its
+            // current position.
+            const QRect now = source.get();
+            return grabFor(hooks, now.x(), now.y(), area.width(), area.height());
+        };
+        steps.write = [&](int position, const Frame& f) {
+            status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
+            return status == AVIERR_OK;
+        };
+        steps.progress = [this] { raise(OnProgress); };
+        if (RunCaptureLoop(MsPerFrame, clock_, steps, Stats) != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
+    }
+    // A compressor that could not hand over its last frames, or an index the disk refused, is a failed
+    // recording, not a finished one.
+    const HRESULT finished = avi.finish();
+    return status != AVIERR_OK ? status : finished;
+}
 
 int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
     auto* worker = qobject_cast<TRecordAVIThread*>(QThread::currentThread());
@@ -92,76 +151,33 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
                     AreaHeight = H;
                 } else if (f > 8) {
                     CodecFourCC = kCodecMSVC;
+                    // The format frame has the last size tried; every frame must have the format's size.
+                    W = alignedW;
+                    H = alignedH;
                 }
                 ICClose(hic);
             }
         }
         if (CodecFourCC == kCodecIV50) CodecFourCC = kCodecMSVC;
 
-        HideFrameOnExit hideFrame(ShowFrame ? std::function<void()>([this] {
-            onUiThread([this] {
-                if (FrameWindow) FrameWindow->hideFrame();
-            });
-        })
-                                            : std::function<void()>());
-        if (ShowFrame) {
-            onUiThread([this, L, T, W, H] {
-                if (!FrameWindow) return;
-                FrameWindow->SetArea(L, T, W, H);
-                FrameWindow->showFrame();
-            });
-        }
-
         HRESULT status = AVIERR_OK;
-        CaptureLoopEnd end = CaptureLoopEnd::Stopped;
         {
-            AviObjects avi;
-            AVIFileInit();
-            const BitmapInfoHeader format = *headerOf(frame);
-            status = AVIFileOpen(avi.file, fileName.toStdString(), OF_WRITE | OF_CREATE);
-            if (status == AVIERR_OK) {
-                AVISTREAMINFO info;
-                info.fccType = streamtypeVIDEO;
-                info.fccHandler = 0;
-                info.dwScale = 1;
-                info.dwRate = static_cast<DWORD>(PlaybackRate);
-                info.dwSuggestedBufferSize = format.biSizeImage;
-                info.rcFrame = RECT{0, 0, format.biWidth, format.biHeight};
-                status = AVIFileCreateStream(avi.file, avi.raw, info);
+            // The frame window goes before any failure is told: its brackets must not stay round the
+            // area while a box waits for the user.
+            HideFrameOnExit hideFrame(ShowFrame ? std::function<void()>([this] {
+                onUiThread([this] {
+                    if (FrameWindow) FrameWindow->hideFrame();
+                });
+            })
+                                                : std::function<void()>());
+            if (ShowFrame) {
+                onUiThread([this, L, T, W, H] {
+                    if (!FrameWindow) return;
+                    FrameWindow->SetArea(L, T, W, H);
+                    FrameWindow->showFrame();
+                });
             }
-            if (status == AVIERR_OK) {
-                avi.options.fccType = streamtypeVIDEO;
-                avi.options.fccHandler = CodecFourCC;
-                avi.options.dwKeyFrameEvery = static_cast<DWORD>(KeyFrameEvery);
-                avi.options.dwQuality = static_cast<DWORD>(Quality);
-                avi.options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
-                status = AVIMakeCompressedStream(avi.compressed, avi.raw, &avi.options);
-            }
-            if (status == AVIERR_OK) {
-                status = AVIStreamSetFormat(avi.compressed, 0, headerOf(frame),
-                                            static_cast<LONG>(40 + 4 * format.biClrUsed));
-            }
-            FreeFrame(frame);  // the format frame is never written
-
-            if (status == AVIERR_OK) {
-                raise(OnRecordStart);
-                CaptureLoopSteps steps;
-                steps.recording = [this] { return Recording.load(); };
-                steps.grab = [&] {
-                    if (!FollowSource) return grabFor(hooks, L, T, W, H);
-                    // The stream's size is fixed; a moved or resized source is captured at that size
-                    // from its current position.
-                    const QRect now = source.get();
-                    return grabFor(hooks, now.x(), now.y(), W, H);
-                };
-                steps.write = [&](int position, const Frame& f) {
-                    status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
-                    return status == AVIERR_OK;
-                };
-                steps.progress = [this] { raise(OnProgress); };
-                end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
-                if (end != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
-            }
+            status = writeRecording(fileName, frame, source, hooks, QRect(L, T, W, H));
         }
         if (status == AVIERR_OK) return 1;
 

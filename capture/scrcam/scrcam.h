@@ -133,6 +133,10 @@ public:
 private:
     friend class TRecordAVIThread;
     Frame grabFor(FrameWindowHooks* worker, int left, int top, int width, int height);
+    // Worker: creates the file with the format of `frame` (then released), runs the capture loop over
+    // `area` and finishes the file; the first failing AVI call's status, or AVIERR_OK.
+    HRESULT writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,
+                           FrameWindowHooks* hooks, const QRect& area);
     // Runs fn on the UI thread and waits for it; in place when already there.
     void onUiThread(const std::function<void()>& fn);
     void raise(const Notification& notification);

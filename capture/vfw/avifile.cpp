@@ -121,6 +121,14 @@ HRESULT AVISaveOptionsFree(int nStreams, AVICOMPRESSOPTIONS* const* plpOptions) 
     return AVIERR_OK;
 }
 
+HRESULT AVIStreamFinish(const PAVISTREAM& pavi) {
+    return pavi ? pavi->finish() : AVIERR_BADHANDLE;
+}
+
+HRESULT AVIFileFinish(const PAVIFILE& pfile) {
+    return pfile ? pfile->finish() : AVIERR_BADHANDLE;
+}
+
 ULONG AVIStreamRelease(PAVISTREAM& pavi) {
     return release(pavi);
 }

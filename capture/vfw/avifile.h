@@ -81,6 +81,15 @@ HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHe
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten = nullptr,
                        LONG* plBytesWritten = nullptr);
+// Not Windows calls: a release cannot say that it failed, yet a recorder must know whether its file was
+// finished. AVIStreamFinish hands a compressed stream's remaining frames to the file now (frame-threaded
+// compressors hold several); AVIFileFinish writes the index and the final header counts now. Each answers
+// AVIERR_FILEWRITE when the disk refused what it had to write (the file then keeps every whole frame
+// written before), AVIERR_OK otherwise, also for streams and files with nothing to finish. Finish the
+// streams before their file. Afterwards the stream or file takes no more frames, and its release only
+// closes it. Without them, the last release finishes as before.
+HRESULT AVIStreamFinish(const PAVISTREAM& pavi);
+HRESULT AVIFileFinish(const PAVIFILE& pfile);
 // Frees what compressors attached to the nStreams records (the records themselves stay the caller's).
 HRESULT AVISaveOptionsFree(int nStreams, AVICOMPRESSOPTIONS* const* plpOptions);
 // Drops this reference; answers how many remain. The last release of a compressed stream hands the

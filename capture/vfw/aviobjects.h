@@ -15,6 +15,8 @@ public:
     // Streams are added only to files opened for writing.
     virtual HRESULT createStream(const AVISTREAMINFO&, PAVISTREAM&) { return AVIERR_READONLY; }
     virtual HRESULT getStream(PAVISTREAM&, DWORD /*fccType*/, LONG /*index*/) { return AVIERR_NODATA; }
+    // Completes a file being written; a file being read has nothing to complete.
+    virtual HRESULT finish() { return AVIERR_OK; }
 };
 
 class AviStreamObject {
@@ -28,6 +30,8 @@ public:
     virtual void info(AVISTREAMINFO& out) const = 0;
     virtual LONG start() const { return 0; }
     virtual LONG length() const = 0;
+    // Hands over what the stream still holds (a compressor's last frames); nothing for other streams.
+    virtual HRESULT finish() { return AVIERR_OK; }
     // Frame readers exist only for streams read from a file.
     virtual PGETFRAME openFrames(const PAVISTREAM& /*self*/, const BitmapInfoHeader* /*wanted*/) {
         return nullptr;

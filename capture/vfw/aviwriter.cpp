@@ -216,11 +216,15 @@ HRESULT OutputFile::writePacket(AVPacket& packet, AVRational from, std::int64_t&
     return AVIERR_OK;
 }
 
-void OutputFile::finish() noexcept {
+HRESULT OutputFile::finish() {
+    if (finished_)
+        return diskFailed_ ? AVIERR_FILEWRITE : AVIERR_OK;
+    finished_ = true;
     // A file whose streams all have a format is finished even without frames: it is a valid, empty recording.
     if (!headerWritten_ && !failed_ && ensureHeader() != AVIERR_OK) {
         qCDebug(lcVfw, "%s: closed before it could be written", path_.c_str());
     }
+    failed_ = true;  // no frame after the index
     if (headerWritten_) {
         const int ret = av_write_trailer(ctx_.get());
         if (ret < 0 || ctx_->pb->error < 0) {
@@ -237,6 +241,7 @@ void OutputFile::finish() noexcept {
         if (ec)
             qCWarning(lcVfw, "%s: cannot cut off the torn end: %s", path_.c_str(), ec.message().c_str());
     }
+    return diskFailed_ ? AVIERR_FILEWRITE : AVIERR_OK;
 }
 
 // ---- RawWriteStream

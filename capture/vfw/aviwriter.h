@@ -38,6 +38,8 @@ public:
     ~OutputFile() override;  // finishes the file: header counts, index
 
     HRESULT createStream(const AVISTREAMINFO& info, PAVISTREAM& out) override;
+    // Header counts and index, once; AVIERR_FILEWRITE when the disk refused them.
+    HRESULT finish() override;
 
     bool headerWritten() const { return headerWritten_; }
     AVStream& stream(int index) { return *ctx_->streams[index]; }
@@ -56,12 +58,12 @@ private:
     void writePictureSizes();
     HRESULT mux(AVPacket& packet, std::int64_t newPositions);
     bool roomFor(std::int64_t bytes, std::int64_t newPositions) const;
-    void finish() noexcept;
 
     std::filesystem::path path_;
     AvOutputContextPtr ctx_;
     bool headerWritten_ = false;
     bool failed_ = false;
+    bool finished_ = false;
     bool diskFailed_ = false;     // the disk refused data: what follows goodEnd_ may be a torn chunk
     std::int64_t goodEnd_ = 0;    // file size after the last write that reached the disk
     std::int64_t positions_ = 0;  // positions of all streams so far: the entries the index will need

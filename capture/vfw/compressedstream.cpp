@@ -17,14 +17,28 @@ CompressedStream::CompressedStream(std::shared_ptr<RawWriteStream> target, const
 }
 
 CompressedStream::~CompressedStream() {
-    if (!encoder_ || target_->failed())
-        return;
-    const int ret = encoder_->flush([this](AVPacket& packet) {
-        const HRESULT hr = target_->writeCompressed(packet, settings_.timeBase);
-        return hr == AVIERR_OK ? 0 : AVERROR(EIO);
+    finish();
+}
+
+HRESULT CompressedStream::finish() {
+    if (finished_)
+        return finishResult_;
+    finished_ = true;
+    // A file that refused data takes no more: what the compressor still holds is lost with the disk.
+    if (target_->failed())
+        return finishResult_ = encoder_ ? AVIERR_FILEWRITE : AVIERR_OK;
+    if (!encoder_)
+        return AVIERR_OK;
+    HRESULT stored = AVIERR_OK;
+    const int ret = encoder_->flush([this, &stored](AVPacket& packet) {
+        stored = target_->writeCompressed(packet, settings_.timeBase);
+        return stored == AVIERR_OK ? 0 : AVERROR(EIO);
     });
-    if (ret < 0)
+    if (ret < 0) {
         qCWarning(lcVfw, "%s: the last frames are lost: %s", compressor_.name, avErrorText(ret).c_str());
+        finishResult_ = stored != AVIERR_OK ? stored : aviErrorFromAv(ret, AviStep::Compress);
+    }
+    return finishResult_;
 }
 
 HRESULT CompressedStream::setFormat(LONG pos, const BitmapInfoHeader* format, LONG cb) {
@@ -49,6 +63,8 @@ HRESULT CompressedStream::write(LONG start, LONG samples, const void* buffer, LO
                                 LONG* samplesWritten, LONG* bytesWritten) {
     if (!encoder_)
         return AVIERR_BADFORMAT;
+    if (finished_)
+        return AVIERR_UNSUPPORTED;
     if (samples != 1)
         return AVIERR_UNSUPPORTED;
     if (!buffer || start < next_)

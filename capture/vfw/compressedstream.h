@@ -21,12 +21,16 @@ public:
                   LONG* bytesWritten) override;
     void info(AVISTREAMINFO& out) const override;
     LONG length() const override { return target_->length(); }
+    // Writes the frames the compressor still holds, once.
+    HRESULT finish() override;
 
 private:
     std::shared_ptr<RawWriteStream> target_;
     const CompressorEntry& compressor_;
     EncoderSettings settings_;
     std::unique_ptr<VideoEncoder> encoder_;
+    bool finished_ = false;
+    HRESULT finishResult_ = AVIERR_OK;
     std::int64_t next_ = 0;  // the first position the next frame may take
 };
 

@@ -52,12 +52,22 @@ TEST_F(MainWindowTest, AutomaticNamesAreOneAboveTheHighestNumber) {
 TEST_F(MainWindowTest, TheFolderCheckNamesTheMissingDrive) {
     TFrmScreenCam& w = open();
     const std::vector<std::pair<QString, QString>> cases = {
-        {"D:\\Rec", "D:"}, {"Rec", ""}, {"//server/share/Rec", "//server/share"}, {"", ""}};
+        {"D:\\Rec", "D:"}, {"Rec", ""}, {"//server/share/Rec", "//server/share"}};
     for (const auto& [path, drive] : cases) {
         dialogs.clear();
         w.EdtRECPath->setText(path);
         EXPECT_EQ(w.ValidateRecordingFolder("as passed"), "as passed") << path.toStdString();
         EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("磁盘%1不存在，请重选择一个路径。").arg(drive)});
+    }
+    // An empty or blank box names no folder at all, never the root: the list empties and nothing acts there.
+    for (const QString& blank : {QString(), QStringLiteral("   ")}) {
+        dialogs.clear();
+        w.EdtRECPath->setText(blank);
+        EXPECT_EQ(w.ValidateRecordingFolder("as passed"), "as passed");
+        EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("非法路径，请重新设置一个路径。")});
+        w.BtnStopRec->click();
+        EXPECT_EQ(w.CurrentFolder, QString());
+        EXPECT_EQ(w.LbVideoList->count(), 0);
     }
     dialogs.clear();
     const QString made = dir.filePath("made/here");

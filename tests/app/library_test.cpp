@@ -94,6 +94,18 @@ TEST_F(MainWindowTest, RenameNeverReplacesOrMovesAnotherFile) {
     w.MnUpdateRECName->trigger();
     EXPECT_EQ(listed(), QStringList({"5.avi", "6.avi"}));
     EXPECT_FALSE(QFile::exists(home + "/ZelqWare/escaped.avi"));
+    // Each refusal says why.
+    for (const QString& name : {QStringLiteral(".."), QString(300, QLatin1Char('x'))}) {
+        w.LbVideoList->setCurrentRow(0);
+        renameTo(name);
+        w.BtnAlterName->click();
+    }
+    EXPECT_EQ(dialogs.messages(), (std::vector<QString>{QStringLiteral("已有同名文件：6.avi"),
+                                                        QStringLiteral("录像名称不能包含“/”。"),
+                                                        QStringLiteral("“..”不能作为录像名称。"),
+                                                        QStringLiteral("录像名称太长。")}));
+    EXPECT_EQ(listed(), QStringList({"5.avi", "6.avi"}));
+    dialogs.clear();
 
     w.LbVideoList->setCurrentRow(0);
     renameTo("clip.mp4");

@@ -1,5 +1,5 @@
-// GrabFrame against the test X server: the frame holds what is on screen, with the arrow drawn where the
-// pointer is less the hot spot of the cursor on screen, cut at the rectangle's edges; the frame-window
+// GrabFrame against the test X server: the frame holds what is on screen, with the arrow's tip drawn at
+// the pointer whatever cursor is on screen, cut at the rectangle's edges; the frame-window
 // hand-offs around a capture; the failure message; and a grab on a worker thread.
 #include <gtest/gtest.h>
 
@@ -81,9 +81,10 @@ TEST_F(GrabFrameTest, HoldsExactlyTheScreenWhenThePointerIsOutsideOrNotDrawn) {
     EXPECT_TRUE(dialogs.calls().empty());
 }
 
-TEST_F(GrabFrameTest, DrawsTheArrowAtThePointerLessTheHotSpotOfTheCursorOnScreen) {
+TEST_F(GrabFrameTest, DrawsTheArrowsTipAtThePointerWhateverCursorIsOnScreen) {
+    // The cursor on screen has its hot spot at (5, 9); the arrow's own is its tip.
     const QPoint pointer(300, 250);
-    const QPoint arrowAt = pointer - QPoint(5, 9) - rect.topLeft();
+    const QPoint arrowAt = pointer - rect.topLeft();
     const Frame frame = grabWithPointerAt(pointer, GrabSettings{32, true, false, false, nullptr});
     EXPECT_TRUE(sameBlock(frame, expectedFrame(withArrow(screen(), arrowAt), 32)));
     // The tip, read straight from the block: black, in row arrowAt.y() counted from the top.
@@ -94,9 +95,9 @@ TEST_F(GrabFrameTest, DrawsTheArrowAtThePointerLessTheHotSpotOfTheCursorOnScreen
 }
 
 TEST_F(GrabFrameTest, CutsTheArrowAtTheRectangleEdge) {
-    // With the hot spot (5, 9) taken off, the arrow's first column falls on the rectangle's last one.
-    const QPoint pointer(rect.right() + 5, rect.top() + 40);
-    const QPoint arrowAt = pointer - QPoint(5, 9) - rect.topLeft();
+    // The arrow's first column falls on the rectangle's last one.
+    const QPoint pointer(rect.right(), rect.top() + 40);
+    const QPoint arrowAt = pointer - rect.topLeft();
     EXPECT_TRUE(sameBlock(grabWithPointerAt(pointer, GrabSettings{32, true, false, false, nullptr}),
                           expectedFrame(withArrow(screen(), arrowAt), 32)));
     EXPECT_NE(withArrow(screen(), arrowAt), screen());  // something of it is in the frame

@@ -125,6 +125,21 @@ TEST(TimeGrid, SleepsInSlicesAndNoticesAStopWithinOne) {
     Observed run3;
     runPasses(fast, 5, 2, [](int) { return 0; }, run3, s3);
     EXPECT_EQ(fast.sleeps, (std::vector<std::uint32_t>{1, 1, 1, 1, 1, 1}));
+
+    // A stop during a pass that leaves less than a slice to wait: the remainder is not slept either.
+    ScriptedClock late;
+    CaptureStats s4;
+    bool stop = false;
+    CaptureLoopSteps lateSteps;
+    lateSteps.recording = [&] { return !stop; };
+    lateSteps.grab = [&] {
+        late.now += 95;
+        stop = true;
+        return Frame::allocate(2, 2, 24);
+    };
+    lateSteps.write = [](int, const Frame&) { return true; };
+    EXPECT_EQ(RunCaptureLoop(100, late, lateSteps, s4), CaptureLoopEnd::Stopped);
+    EXPECT_TRUE(late.sleeps.empty());
 }
 
 TEST(TimeGrid, ProgressComesOnlyAfterHalfASecondAndEndsAreReported) {

@@ -73,6 +73,10 @@ TEST(AviDisk, ADeviceThatRefusesEveryWriteFailsTheFirstFrameWithACode) {
               AVIERR_FILEWRITE);
     EXPECT_EQ(AVIStreamWrite(raw, 1, 1, frame.pixels(), frame.imageBytes(), AVIIF_KEYFRAME),
               AVIERR_FILEWRITE);
+    // Finishing such a file is a failure too, however often it is asked, so a recorder never calls it done.
+    EXPECT_EQ(AVIStreamFinish(raw), AVIERR_OK);
+    EXPECT_EQ(AVIFileFinish(file), AVIERR_FILEWRITE);
+    EXPECT_EQ(AVIFileFinish(file), AVIERR_FILEWRITE);
     EXPECT_EQ(AVIStreamRelease(raw), 0u);
     EXPECT_EQ(AVIFileRelease(file), 0u);
 }
