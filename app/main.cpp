@@ -1,6 +1,10 @@
 // Program start: the application, then the five windows in the order the program has always made them.
 #include <QApplication>
+#include <QIcon>
+#include <cstdio>
 
+#include "app/appinfo.h"
+#include "app/commandline.h"
 #include "app/screencam.h"
 #include "app/windows.h"
 #include "platform/clock.h"
@@ -25,9 +29,20 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before the application object exists: that one needs a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto answer = zelq::answerCommandLine(arguments)) {
+        std::fputs(answer->text.toLocal8Bit().constData(), stdout);
+        return answer->exitCode;
+    }
+
     ZelqApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ZELQ屏幕录像助手"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationName(zelq::programTitle());
+    QApplication::setApplicationVersion(zelq::programVersion());
+    // The desktop pairs the windows with the installed entry and its icon by this name.
+    QGuiApplication::setDesktopFileName(zelq::programId());
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelq-screenrec.png")));
     // While a recording runs the main window is hidden, so a message box may be the last window on
     // screen: closing it must not end the program. The main window's close ends it.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -2,8 +2,10 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
+#include "app/appinfo.h"
 #include "app/globalparam.h"
 #include "app/hotkeyset.h"
 #include "capture/scrcam/scrcam.h"
@@ -20,13 +22,16 @@ namespace zelq {
 namespace {
 
 const QString kSection = QStringLiteral("default");
-const QString kTitle = QStringLiteral("ZELQ屏幕录像助手");
-const QString kVersion = QStringLiteral("1.2");
 
 }  // namespace
 
 QString defaultSettingsPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("defualt.ini"));
+    const SettingsLocation where{QStringLiteral("defualt.ini"), QStringLiteral("zelq-screenrec"),
+                                 QStringLiteral("../share/applications/%1.desktop").arg(programId())};
+    const QString path = settingsFilePath(QCoreApplication::applicationDirPath(), where);
+    // The per-user folder may not exist yet; the first write at exit creates only the file.
+    QDir().mkpath(QFileInfo(path).path());
+    return path;
 }
 
 TFrmScreenCam::TFrmScreenCam(const AppServices& services, QWidget* parent)
@@ -47,7 +52,7 @@ void TFrmScreenCam::FormCreate() {
         // The restored bounds are outer bounds: the title bar at 8, never off the top of the screen.
         setOuterBounds(this, QRect(10, 8, 955, 720));
         trackOuterBounds(this);
-        setWindowTitle(QStringLiteral("%1%2").arg(kTitle, kVersion));
+        setWindowTitle(QStringLiteral("%1%2").arg(programTitle(), programVersion()));
         CreateCaptureEngine();
         SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);
 

@@ -14,14 +14,15 @@ class Clock;
 struct AppServices {
     Dialogs* dialogs = nullptr;
     Clock* clock = nullptr;
-    // The settings file; the program uses "defualt.ini" beside its executable.
+    // The settings file; the program uses defaultSettingsPath().
     QString settingsPath;
     // Hands a file, folder or address to the desktop; the program uses ShellOpen. Tests record the calls
     // instead of starting a file manager or a player.
     std::function<void(const QString&)> shellOpen;
 };
 
-// "defualt.ini" in the folder of the running executable (the working folder plays no part).
+// "defualt.ini" in the folder of the running executable (the working folder plays no part), or in the
+// user's configuration folder for an installed copy (settingsFilePath), whose folder it creates.
 QString defaultSettingsPath();
 
 }  // namespace zelq

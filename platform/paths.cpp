@@ -64,6 +64,18 @@ bool FileExists(const QString& path) {
     return info.exists() && !info.isDir();
 }
 
+QString settingsFilePath(const QString& programFolder, const SettingsLocation& where) {
+    const QDir folder(programFolder);
+    const QString beside = folder.filePath(where.fileName);
+    const bool installed =
+        !where.installedMarker.isEmpty() && QFileInfo::exists(folder.filePath(where.installedMarker));
+    if (FileExists(beside) || (QFileInfo(programFolder).isWritable() && !installed)) return beside;
+
+    QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(configHome)) configHome = QDir::homePath() + QStringLiteral("/.config");
+    return QDir(configHome).filePath(where.userFolder + kFolderSeparator + where.fileName);
+}
+
 FileNameProblem fileNameProblem(const QString& name) {
     if (name.isEmpty()) return FileNameProblem::Empty;
     if (name.contains(kFolderSeparator) || name.contains(QChar(0))) return FileNameProblem::Separator;

@@ -42,4 +42,18 @@ FileNameProblem fileNameProblem(const QString& name);
 bool FolderExists(const QString& folder);
 bool FileExists(const QString& path);
 
+// Where a program in programFolder keeps its settings file. A portable copy keeps it beside itself: when
+// the folder already holds the file, or when the folder is writable and is not the bin folder of an
+// installed copy (one whose prefix carries installedMarker, a path relative to programFolder). An
+// installed copy never writes beside itself even when it could (root can write /usr/bin, a user their
+// own ~/.local/bin): that folder belongs to the package manager. Any other copy keeps the file per user,
+// as Windows redirects such writes: $XDG_CONFIG_HOME/userFolder/fileName, with ~/.config standing in when
+// the variable is unset or not an absolute path. Only decides; creates nothing.
+struct SettingsLocation {
+    QString fileName;
+    QString userFolder;
+    QString installedMarker;
+};
+QString settingsFilePath(const QString& programFolder, const SettingsLocation& where);
+
 }  // namespace zelq

@@ -16,6 +16,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick
   # Chinese text on screen
   fonts-wqy-zenhei
+  # checks of the desktop entry, the metainfo and the .deb
+  desktop-file-utils appstream lintian
 )
 
 missing=()

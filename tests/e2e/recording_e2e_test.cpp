@@ -232,6 +232,11 @@ TEST_F(RecordingE2E, FullScreenRecordingsInARowAreTheWholeScreenStopWithEscAndAr
     QThread::msleep(500);
     EXPECT_TRUE(session.windowVisible(kMainTitle));
     EXPECT_EQ(QDir(session.recordingFolder()).entryList(QDir::Files), QStringList({"1.avi", "2.avi"}));
+
+    // A copy in a folder of its own is portable: its settings stay beside it, not in the user's folder.
+    ASSERT_TRUE(session.closeProgram());
+    EXPECT_TRUE(QFileInfo::exists(session.programDir() + "/defualt.ini"));
+    EXPECT_FALSE(QFileInfo::exists(session.home() + "/.config/zelq-screenrec"));
 }
 
 TEST_F(RecordingE2E, ARecordingThatFailsLeavesTheProgramRunningAndTheStopBringsTheWindowBack) {

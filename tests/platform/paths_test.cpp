@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "platform/paths.h"
@@ -51,4 +53,47 @@ TEST(Paths, CreateFolderPathMakesMissingParentsAndRefusesRelativeOrEmptyTexts) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     EXPECT_EQ(CreateFolderPath(dir.filePath("plain/sub")), CreateFolderResult::Failed);
+}
+
+TEST(Paths, SettingsStayBesideAPortableCopyAndGoPerUserForAnInstalledOne) {
+    QTemporaryDir dir;
+    const SettingsLocation where{"defualt.ini", "zelq-screenrec", "../share/applications/app.desktop"};
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    qputenv("HOME", dir.filePath("home").toUtf8());
+
+    // A copy in a folder of its own that it may write.
+    const QString portable = dir.filePath("portable");
+    QDir().mkpath(portable);
+    EXPECT_EQ(settingsFilePath(portable, where), portable + "/defualt.ini");
+
+    // An installed copy, even in a folder it may write (root and /usr/bin, a user and ~/.local/bin).
+    const QString bin = dir.filePath("prefix/bin");
+    QDir().mkpath(bin);
+    QDir().mkpath(dir.filePath("prefix/share/applications"));
+    QFile entry(dir.filePath("prefix/share/applications/app.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    EXPECT_EQ(settingsFilePath(bin, where), dir.filePath("config/zelq-screenrec/defualt.ini"));
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(settingsFilePath(bin, where), dir.filePath("home/.config/zelq-screenrec/defualt.ini"));
+    qputenv("XDG_CONFIG_HOME", "relative/config");  // not absolute: ignored, as the XDG rules say
+    EXPECT_EQ(settingsFilePath(bin, where), dir.filePath("home/.config/zelq-screenrec/defualt.ini"));
+    // ... unless a file beside it says it is kept there.
+    QFile beside(bin + "/defualt.ini");
+    ASSERT_TRUE(beside.open(QIODevice::WriteOnly));
+    beside.close();
+    EXPECT_EQ(settingsFilePath(bin, where), bin + "/defualt.ini");
+
+    // A folder this user cannot write (root can write any, so only a user can see this).
+    if (::geteuid() != 0) {
+        const QString locked = dir.filePath("locked");
+        QDir().mkpath(locked);
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(settingsFilePath(locked, where), dir.filePath("home/.config/zelq-screenrec/defualt.ini"));
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    qputenv("HOME", oldHome);
 }
