@@ -46,7 +46,11 @@ TEST(HotkeyDialog, KeepsItsBoxesButStoresOnlyWhatIsSaved) {
         hintShown = d->LnlHint1->isVisible();
         EXPECT_EQ(d->CbHotkey1->currentText(), "Ctrl");
         d->CbHotkey2->setCurrentText("Ctrl");
-        d->CbHotkey3->setEditText("a");  // typed, not in the list, taken as it stands
+        // Typed as a person types: no completion to "A", and Enter neither picks "A" nor adds "a" to the list.
+        d->CbHotkey3->clearEditText();
+        QTest::keyClicks(d->CbHotkey3, "a");
+        QTest::keyClick(d->CbHotkey3, Qt::Key_Return);
+        EXPECT_EQ(d->CbHotkey3->count(), 37);
         d->BtnConfirm->click();
     });
     ShowHotkeyDialog(false);

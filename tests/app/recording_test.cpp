@@ -1,0 +1,56 @@
+// Starting and stopping from the main window: what the status line claims, and the first-run timer that
+// must not keep the program busy while it sits idle.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include "capture/scrcam/scrcam.h"
+#include "mainwindow_fixture.h"
+
+using namespace zelq;
+using zelq::test::MainWindowTest;
+
+namespace {
+
+void serveEventsFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheStatusLineReportsOnlyARecordingThatWasMade) {
+    TFrmScreenCam& w = open();
+    // The stop button while idle: no recording, so no file is announced.
+    w.LblHint->setText("before");
+    w.BtnStopRec->click();
+    EXPECT_EQ(w.LblHint->text(), "before");
+
+    // A folder below a file cannot be made, even by root: the engine says so, and the stop says no file.
+    QFile blocker(dir.filePath("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    w.EdtRECPath->setText(dir.filePath("blocker/rec"));
+    w.BtnSartRec->click();
+    ASSERT_TRUE(w.CaptureEngine->waitForWorker(20000));
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("创建视频文件时出错")});
+    w.StopProcedure();
+    EXPECT_EQ(w.LblHint->text(), QStringLiteral("没有生成录像文件。"));
+    EXPECT_TRUE(w.isVisible());
+    w.hide();
+}
+
+TEST_F(MainWindowTest, TheFirstRunTimerTicksOnceASecondAfterEachShowingAndThenRests) {
+    TFrmScreenCam& w = open();
+    EXPECT_FALSE(w.TimerFirstRun->isActive());
+    w.show();
+    EXPECT_TRUE(w.TimerFirstRun->isActive());
+    EXPECT_EQ(w.TimerFirstRun->interval(), 1000);
+    serveEventsFor(1300);
+    EXPECT_FALSE(w.TimerFirstRun->isActive());  // stopped by its own tick: an idle program does nothing
+    w.hide();
+    w.show();
+    EXPECT_TRUE(w.TimerFirstRun->isActive());
+    w.hide();
+}
