@@ -225,6 +225,10 @@ TEST_F(RecordingE2E, FullScreenRecordingsInARowAreTheWholeScreenStopWithEscAndAr
         ASSERT_EQ(frame.size(), QSize(1920, 1080));
         EXPECT_LE(RootPattern::mismatches(frame, 0, 0, 64), 40) << "recording " << n;
         EXPECT_LE(RootPattern::mismatches(frame, 1920 - 64, 1080 - 64, 64), 40) << "recording " << n;
+        // Restored after the stop: its outer bounds are the window's design bounds, title bar on screen.
+        const QPoint origin = session.clientOrigin(main);
+        const QMargins edge = session.frameExtents(main);
+        EXPECT_EQ(QRect(origin, clientSize(session, main)).marginsAdded(edge), QRect(10, 8, 955, 720));
     }
 
     // A second Esc after the stop reaches no window of ours: nothing changes.

@@ -154,7 +154,11 @@ TEST_F(EngineTest, AFileThatCannotBeMadeIsReportedAndTheOtherCompressorOffersThe
     const QString missing = dir.filePath("no such folder/1.avi");
     int errors = 0;
     engine->OnRecordError = [&](TScreenCam&) { ++errors; };
+    // The brackets are gone before the box waits for the user.
+    bool frameUpDuringBox = true;
+    dialogs.onNextMessage([&] { frameUpDuringBox = engine->FrameWindow->isVisible(); });
     record(source, missing, 300);
+    EXPECT_FALSE(frameUpDuringBox);
     ASSERT_EQ(dialogs.calls().size(), 1u);
     EXPECT_EQ(dialogs.calls()[0].text, QStringLiteral("创建视频文件时出错"));
     EXPECT_EQ(dialogs.calls()[0].caption, "Error");
