@@ -107,7 +107,8 @@ void TFrmAreaSelect::FormResize() {
 }
 
 void TFrmAreaSelect::UpdateAreaEdits() {
-    const QRect outer = outerBounds();
+    // Qt's own view of the frame, which its move and resize events keep current as they arrive.
+    const QRect outer = frameGeometry();
     EdtLeft->setText(QString::number(outer.left()));
     EdtTop->setText(QString::number(outer.top()));
     EdtWidth->setText(QString::number(outer.width()));
