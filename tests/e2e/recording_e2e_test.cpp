@@ -248,11 +248,17 @@ TEST_F(RecordingE2E, ARecordingThatFailsLeavesTheProgramRunningAndTheStopBringsT
     QFile blocker(session.home() + "/blocker");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::EdtRECPath));
-    session.key("ctrl+a");
-    session.type(session.home() + "/blocker/rec");
+    // The folder comes from the settings file, as it would for a folder on a disk that has gone.
+    ASSERT_TRUE(session.closeProgram());
+    QFile settings(session.programDir() + "/defualt.ini");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QString("[default]\nPicPath=%1/blocker/rec\n").arg(session.home()).toUtf8());
+    settings.close();
+    ASSERT_TRUE(session.startProgram());
+    main = *session.waitForWindow(kMainTitle);
+    QThread::msleep(500);
     session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
-    ASSERT_TRUE(session.waitForWindow(QStringLiteral("Error")).has_value());
+    ASSERT_TRUE(session.waitForWindow(QStringLiteral("Error"), 20000).has_value());
     EXPECT_FALSE(session.windowVisible(kMainTitle));
     session.key("Return");  // closes the box: the last window on screen
     QThread::msleep(1000);
