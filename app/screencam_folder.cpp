@@ -2,11 +2,14 @@
 // made before a recording starts and the next free number.
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <limits>
 
 #include "app/dirselect.h"
+#include "app/recordingnames.h"
 #include "app/screencam.h"
 #include "convert/filelist.h"
 #include "platform/dialogs.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 #include "platform/textnum.h"
 
@@ -65,20 +68,38 @@ QString TFrmScreenCam::MakeAutoRecordingPath(const QString& result) {
     for (const QString& path : files) {
         QString stem = QFileInfo(path).fileName();
         stem.remove(QStringLiteral(".avi"), Qt::CaseSensitive);
-        if (const auto number = parseInteger(stem); number && *number > highest) highest = *number;
+        if (const auto number = parseInteger64(stem); number && *number > highest) highest = *number;
     }
+    if (highest == std::numeric_limits<long long>::max()) highest = 0;  // no number after it: start again
     CurrentFileName = QStringLiteral("%1.%2").arg(highest + 1).arg(QStringLiteral("avi"));
     return folder + CurrentFileName;
 }
 
 bool TFrmScreenCam::MakeManualRecordingPath() {
-    if (EdtREC->text().trimmed().isEmpty()) {
+    const QString name = EdtREC->text();
+    if (name.trimmed().isEmpty()) {
         dialogs().messageBox(QStringLiteral("请输入要屏幕录像名称。"), {}, MsgIcon::None, MsgButtons::Ok, this);
         EdtREC->setFocus();
         return false;
     }
-    CurrentFileName = QStringLiteral("%1.avi").arg(EdtREC->text());
-    CurrentFilePath = CurrentFolder + CurrentFileName;
+    // The name stays inside the recording folder ("/", "." and ".." would lead out of it or nowhere).
+    QString refusal = recordingNameRefusal(name);
+    if (refusal.isEmpty()) refusal = recordingNameRefusal(name + QStringLiteral(".avi"));
+    if (!refusal.isEmpty()) {
+        dialogs().messageBox(refusal, {}, MsgIcon::None, MsgButtons::Ok, this);
+        EdtREC->setFocus();
+        return false;
+    }
+    const QString path = CurrentFolder + QStringLiteral("%1.avi").arg(name);
+    // Never over an earlier recording without asking; one that is replaced goes to the trash.
+    if (FileExists(path)) {
+        const MsgAnswer answer =
+            dialogs().messageBox(QStringLiteral("录像文件%1已存在，要替换它吗？").arg(path), {}, MsgIcon::Question,
+                                 MsgButtons::YesNo, this);
+        if (answer != MsgAnswer::Yes || !TrashOrDelete(path)) return false;
+    }
+    CurrentFileName = QStringLiteral("%1.avi").arg(name);
+    CurrentFilePath = path;
     return true;
 }
 

@@ -60,8 +60,9 @@ void TFrmScreenCam::DeleteSelectedRecordings() {
     if (CurrentFolder.isEmpty()) return;
     ClosePlayer();
     for (const QString& name : CollectSelectedRecordings()) {
-        // A file that cannot be deleted is passed over; the refilled list shows it is still there.
-        QFile::remove(CurrentFolder + name);
+        // To the trash, so a slip of the Delete key can be undone. A file that cannot be removed is
+        // passed over; the refilled list shows it is still there.
+        TrashOrDelete(CurrentFolder + name);
     }
     RefreshRecordingList();
     SbVideoScreen->update();

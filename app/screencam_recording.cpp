@@ -1,5 +1,6 @@
 // Starting and stopping recordings: the full-screen and area starts, the stop hot key, the tool window
 // beside a recorded area, and the main window's recording layout.
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
@@ -139,18 +140,29 @@ void TFrmScreenCam::Button2Click() {
     if (CaptureEngine) CaptureEngine->StopRecording();
     ManualName = EdtREC->text();
     CurrentFolder = folderFromPathBox();
+    // The file the recording really made: the name chosen, or the free one beside it.
+    const QString written = recordingStarted_ && CaptureEngine ? CaptureEngine->RecordingFile() : QString();
+    if (!written.isEmpty()) {
+        CurrentFilePath = written;
+        CurrentFileName = QFileInfo(written).fileName();
+    }
     RefreshRecordingList();
     // Only a recording that was started and left a file is reported as made: a press while idle, or a
     // file that could not be created (the engine has said why), leaves no success on the status line.
-    const bool made = recordingStarted_ && !CurrentFilePath.isEmpty() && FileExists(CurrentFilePath);
-    if (recordingStarted_ && !made) {
+    const bool made = !written.isEmpty() && FileExists(written);
+    QString stem = CurrentFileName;
+    stem.remove(QStringLiteral(".avi"));
+    if (!written.isEmpty() && !made) {
+        // Made, and gone since (its folder was deleted, say): the frames went with it.
+        const QString gone = QStringLiteral("录像文件已不存在：%1").arg(written);
+        LblHint->setText(gone);
+        dialogs().messageBox(gone, {}, MsgIcon::Warning, MsgButtons::Ok, this);
+    } else if (recordingStarted_ && !made) {
         LblHint->setText(QStringLiteral("没有生成录像文件。"));
     } else if (made && autoNaming() == 1) {
-        QString number = CurrentFileName;
-        number.remove(QStringLiteral(".avi"));
-        LblHint->setText(QStringLiteral("自动生成录像文件:%1%2.avi").arg(CurrentFolder, number));
+        LblHint->setText(QStringLiteral("自动生成录像文件:%1%2.avi").arg(CurrentFolder, stem));
     } else if (made) {
-        LblHint->setText(QStringLiteral("生成录像文件:%1%2.avi").arg(CurrentFolder, ManualName));
+        LblHint->setText(QStringLiteral("生成录像文件:%1%2.avi").arg(CurrentFolder, stem));
     }
     recordingStarted_ = false;
     LeaveRecordingLayout();

@@ -1,9 +1,12 @@
 #include "fileops.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
 
@@ -23,6 +26,29 @@ bool MoveFileNoReplace(const QString& from, const QString& to) {
         return false;
     }
     return true;
+}
+
+bool CreateNewFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+bool TrashOrDelete(const QString& path) {
+    // The home trash, made if this user never had one. Only files on its file system go there: for
+    // others Qt 6.4 looks for the volume's own trash and, failing that, makes one in the working folder,
+    // so those are deleted as before.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
+    QDir().mkpath(trash + QStringLiteral("/files"));
+    QDir().mkpath(trash + QStringLiteral("/info"));
+    struct stat file {}, home {};
+    if (::stat(QFile::encodeName(path).constData(), &file) == 0 &&
+        ::stat(QFile::encodeName(trash).constData(), &home) == 0 && file.st_dev == home.st_dev &&
+        QFile::moveToTrash(path)) {
+        return true;
+    }
+    return QFile::remove(path);
 }
 
 }  // namespace zelq

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 namespace zelq {
 
@@ -19,7 +20,13 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 
 }  // namespace
 
-std::optional<int> parseInteger(const QString& text) {
+namespace {
+
+// The conversion for a signed integer of `Int`'s width: decimal values must fit it; hexadecimal ones
+// take its whole bit pattern.
+template <typename Int>
+std::optional<Int> parseSigned(const QString& text) {
+    using UInt = std::make_unsigned_t<Int>;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && isBlank(text[i])) ++i;
@@ -37,22 +44,25 @@ std::optional<int> parseInteger(const QString& text) {
         i += 2;
     }
     if (i >= n) return std::nullopt;
-    unsigned long long value = 0;
-    const unsigned long long limit = base == 16 ? 0xFFFFFFFFull : 0x80000000ull;
+    const UInt limit = base == 16 ? std::numeric_limits<UInt>::max()
+                                  : static_cast<UInt>(std::numeric_limits<Int>::max()) + 1u;
+    UInt value = 0;
     for (; i < n; ++i) {
         const int d = hexDigit(text[i]);
         if (d < 0 || d >= base) return std::nullopt;
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-        if (value > limit) return std::nullopt;
+        if (value > (limit - static_cast<UInt>(d)) / static_cast<UInt>(base)) return std::nullopt;
+        value = value * static_cast<UInt>(base) + static_cast<UInt>(d);
     }
-    if (base == 16) {
-        const auto bits = static_cast<std::uint32_t>(value);
-        const int v = static_cast<int>(bits);
-        return negative ? static_cast<int>(0u - bits) : v;
-    }
-    if (!negative && value > static_cast<unsigned long long>(std::numeric_limits<int>::max())) return std::nullopt;
-    return negative ? static_cast<int>(-static_cast<long long>(value)) : static_cast<int>(value);
+    if (base == 16) return static_cast<Int>(negative ? UInt{0} - value : value);
+    if (!negative && value > static_cast<UInt>(std::numeric_limits<Int>::max())) return std::nullopt;
+    return negative ? static_cast<Int>(UInt{0} - value) : static_cast<Int>(value);
 }
+
+}  // namespace
+
+std::optional<int> parseInteger(const QString& text) { return parseSigned<int>(text); }
+
+std::optional<long long> parseInteger64(const QString& text) { return parseSigned<long long>(text); }
 
 long long leadingNumber(const QString& text) {
     qsizetype i = 0;

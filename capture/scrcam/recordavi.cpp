@@ -1,6 +1,8 @@
 // RecordAVI: one whole recording, from the version check to the closed file.
+#include <QFile>
 #include <QThread>
 
+#include "capture/scrcam/recordingfile.h"
 #include "capture/scrcam/recordthread.h"
 #include "capture/scrcam/scrcam.h"
 #include "capture/vfw/avifile.h"
@@ -61,7 +63,15 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
     AviObjects avi;
     AVIFileInit();
     const BitmapInfoHeader format = *headerOf(frame);
-    HRESULT status = AVIFileOpen(avi.file, fileName.toStdString(), OF_WRITE | OF_CREATE);
+    // Made exclusively: a name taken meanwhile (by another program, or by the first run of a recording
+    // that goes on with the default compressor) is kept, and this recording takes the next free one.
+    const QString path = claimRecordingFile(fileName);
+    HRESULT status = path.isEmpty() ? AVIERR_FILEOPEN : AVIFileOpen(avi.file, path.toStdString(), OF_WRITE | OF_CREATE);
+    if (status == AVIERR_OK) {
+        setRecordingFile(path);
+    } else if (!path.isEmpty()) {
+        QFile::remove(path);  // the empty file claimed for nothing
+    }
     if (status == AVIERR_OK) {
         AVISTREAMINFO info;
         info.fccType = streamtypeVIDEO;

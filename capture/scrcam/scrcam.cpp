@@ -70,6 +70,7 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
     // next one: a new start then would set it recording on, beside a second worker. Wait for ThreadDone.
     if (Recording || Thread)
         return;
+    setRecordingFile({});
     auto bounds = std::make_shared<SourceBounds>();
     bounds->set(outerBounds(source));
     sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
@@ -89,6 +90,16 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
 }
 
 void TScreenCam::StopRecording() { Recording = false; }
+
+QString TScreenCam::RecordingFile() const {
+    std::lock_guard lock(recordingFileMutex_);
+    return recordingFile_;
+}
+
+void TScreenCam::setRecordingFile(const QString& path) {
+    std::lock_guard lock(recordingFileMutex_);
+    recordingFile_ = path;
+}
 
 void TScreenCam::ThreadDone() {
     Recording = false;

@@ -100,6 +100,10 @@ public:
     void StartRecording(QWidget* source, const QString& fileName);
     // UI thread. Returns at once; the worker finishes the pass in hand and closes the file.
     void StopRecording();
+    // The file the recording started last has made: the name it was given, or the free name beside it
+    // taken because that one existed by then; empty until the file is made (and when it could not be).
+    // Thread-safe.
+    QString RecordingFile() const;
     // UI thread, when the worker has ended.
     void ThreadDone();
 
@@ -149,6 +153,9 @@ private:
     // The worker's boxes: shown through dialogs_, abandoned when the engine is destroyed.
     std::unique_ptr<Dialogs> workerDialogs_;
     std::unique_ptr<QObject> sourceWatcher_;
+    mutable std::mutex recordingFileMutex_;
+    QString recordingFile_;
+    void setRecordingFile(const QString& path);
 };
 
 }  // namespace zelq

@@ -35,6 +35,8 @@ TEST_F(MainWindowTest, AutomaticNamesAreOneAboveTheHighestNumber) {
     EXPECT_EQ(w.MakeAutoRecordingPath({}), folder + "15.avi");  // 12.avi.avi counts 12, 0x0E counts 14
     touch(folder, {"2147483647.avi"});
     EXPECT_EQ(w.MakeAutoRecordingPath({}), folder + "2147483648.avi");  // never wraps to a negative name
+    touch(folder, {"2147483648.avi"});
+    EXPECT_EQ(w.MakeAutoRecordingPath({}), folder + "2147483649.avi");  // read back in 64 bits too
 
     // A new folder is made and starts at 1; a path box with a final separator gives one separator.
     const QString fresh = dir.filePath("new/deeper");
@@ -86,15 +88,34 @@ TEST_F(MainWindowTest, TheFolderCheckNamesTheMissingDrive) {
     EXPECT_TRUE(dialogs.calls().size() == 1);
 }
 
-TEST_F(MainWindowTest, ManualNamesAreTakenAsTypedButNeverBlank) {
+TEST_F(MainWindowTest, ManualNamesAreTakenAsTypedButNeverBlankOutsideTheFolderOrOverARecording) {
     TFrmScreenCam& w = open();
+    w.CurrentFolder = recordingFolder();
     w.EdtREC->setText("   ");
     EXPECT_FALSE(w.MakeManualRecordingPath());
-    EXPECT_EQ(dialogs.messages(), std::vector<QString>{QStringLiteral("请输入要屏幕录像名称。")});
+    w.EdtREC->setText("../escaped");
+    EXPECT_FALSE(w.MakeManualRecordingPath());
+    w.EdtREC->setText("..");
+    EXPECT_FALSE(w.MakeManualRecordingPath());
+    EXPECT_EQ(dialogs.messages(), (std::vector<QString>{QStringLiteral("请输入要屏幕录像名称。"),
+                                                        QStringLiteral("录像名称不能包含“/”。"),
+                                                        QStringLiteral("“..”不能作为录像名称。")}));
     w.EdtREC->setText(" 演示 1 ");
     EXPECT_TRUE(w.MakeManualRecordingPath());
     EXPECT_EQ(w.CurrentFileName, " 演示 1 .avi");
     EXPECT_EQ(w.CurrentFilePath, recordingFolder() + " 演示 1 .avi");
+
+    // An earlier recording of that name is replaced only when the user says so, and then to the trash.
+    touch(recordingFolder(), {"REC.avi"});
+    w.EdtREC->setText("REC");
+    dialogs.clear();
+    EXPECT_FALSE(w.MakeManualRecordingPath());  // unscripted Yes/No boxes answer No
+    EXPECT_EQ(dialogs.calls().at(0).buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(QFile::exists(recordingFolder() + "REC.avi"));
+    dialogs.answerMessage(MsgAnswer::Yes);
+    EXPECT_TRUE(w.MakeManualRecordingPath());
+    EXPECT_FALSE(QFile::exists(recordingFolder() + "REC.avi"));
+    EXPECT_TRUE(QFile::exists(home + "/.local/share/Trash/files/REC.avi"));
 }
 
 TEST_F(MainWindowTest, APathTypedInTheBoxTakesEffectWhenTheBoxIsLeft) {
