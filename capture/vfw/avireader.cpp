@@ -112,17 +112,33 @@ LONG ReadStream::start() const {
 }
 
 LONG ReadStream::length() const {
+    if (!length_) length_ = positionsInFile();
+    return static_cast<LONG>(std::min<std::int64_t>(*length_, INT32_MAX));
+}
+
+std::int64_t ReadStream::positionsInFile() const {
+    // What the file holds, never what its header claims: a writer that died leaves a header of 0 and
+    // no index, and a damaged header may claim billions of positions that are not there.
     AVStream& st = stream();
-    // The header's count, empty positions included; a file that was never finished has none, and then
-    // the index the demuxer found tells where the last frame is.
-    if (st.nb_frames > 0)
-        return static_cast<LONG>(std::min<std::int64_t>(st.nb_frames, INT32_MAX));
-    const int entries = avformat_index_get_entries_count(&st);
-    if (entries > 0) {
-        const AVIndexEntry* last = avformat_index_get_entry(&st, entries - 1);
-        return static_cast<LONG>(last->timestamp + 1 - start());
+    AVFormatContext& ctx = file_->context();
+    const std::int64_t fileSize = avio_size(ctx.pb);
+    // The last frame whose data is all in the file: a torn last chunk is no frame.
+    for (int i = avformat_index_get_entries_count(&st) - 1; i >= 0; --i) {
+        const AVIndexEntry* entry = avformat_index_get_entry(&st, i);
+        if (fileSize < 0 || entry->pos + entry->size <= fileSize)
+            return std::max<std::int64_t>(0, entry->timestamp + 1 - start());
     }
-    return 0;
+    // No index: walk the frames once. The demuxer indexes what it reads, so readers can seek afterwards.
+    AvPacketPtr packet(av_packet_alloc());
+    std::int64_t end = 0;
+    while (packet && av_read_frame(&ctx, packet.get()) >= 0) {
+        const bool whole = !(packet->flags & AV_PKT_FLAG_CORRUPT);
+        if (whole && packet->stream_index == index_ && packet->pts != AV_NOPTS_VALUE)
+            end = std::max<std::int64_t>(end, packet->pts + 1 - start());
+        av_packet_unref(packet.get());
+    }
+    file_->lastReader = this;  // the read position is at the end: every frame reader seeks before it reads
+    return end;
 }
 
 PGETFRAME ReadStream::openFrames(const PAVISTREAM& self, const BitmapInfoHeader* wanted) {

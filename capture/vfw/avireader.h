@@ -54,9 +54,11 @@ public:
 
 private:
     std::optional<FrameRect> pictureRect() const;
+    std::int64_t positionsInFile() const;
 
     std::shared_ptr<InputFile> file_;
     int index_;
+    mutable std::optional<std::int64_t> length_;  // found on first use
 };
 
 }  // namespace zelq

@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/wait.h>
+#include <unistd.h>
+
 
 #include "vfw_testkit.h"
 
@@ -151,4 +154,56 @@ TEST_F(AviRead, FilesThatCannotBeReadAnswerTheirCodes) {
     EXPECT_EQ(AVIFileOpen(file, path("whole.avi").toStdString(), OF_READ, &handler), REGDB_E_CLASSNOTREG);
     EXPECT_EQ(AVIFileOpen(file, path("whole.avi").toStdString(), OF_READWRITE), AVIERR_BADFLAGS);
     EXPECT_FALSE(file);
+}
+
+TEST_F(AviRead, AFileWhoseWriterDiedOrWhoseHeaderLiesReadsTheFramesItHolds) {
+    Recording rec;
+    rec.handler = mmioFOURCC('F', 'F', 'V', '1');
+    rec.positions = {0, 1, 4, 5, 9};
+    ASSERT_EQ(test::writeRecording(path("r.avi"), rec), AVIERR_OK);
+    QFile whole(path("r.avi"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    auto setDword = [](QByteArray& b, qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    const qsizetype avihTotal = bytes.indexOf("avih") + 8 + 16;
+    const qsizetype strhLength = bytes.indexOf("strh") + 8 + 32;
+    auto lengthOf = [&](const char* name, const QByteArray& content) {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        const test::Playback back = test::play(path(name), 24);
+        EXPECT_TRUE(back.ok()) << name;
+        return back.ok() ? AVIStreamLength(back.stream) : -1;
+    };
+
+    // A header claiming two billion positions: the index says where the frames end.
+    QByteArray lying = bytes;
+    setDword(lying, avihTotal, 0x7fffffff);
+    setDword(lying, strhLength, 0x7fffffff);
+    EXPECT_EQ(lengthOf("lying.avi", lying), 10);
+
+    // What a writer that died leaves: no index, header counts 0, the last chunk cut off. Every whole
+    // frame reads back, and the length is where the whole frames end.
+    const QString died = path("died.avi");
+    if (fork() == 0) {
+        Recording dying = rec;
+        dying.dieAfterWriting = true;
+        test::writeRecording(died, dying);
+    }
+    int status = 0;
+    wait(&status);
+    ASSERT_EQ(status, 0);
+    QFile torn(died);
+    ASSERT_TRUE(torn.resize(torn.size() - 100));
+    const test::Playback back = test::play(died, 24);
+    ASSERT_TRUE(back.ok());
+    EXPECT_EQ(AVIStreamLength(back.stream), 6);  // the frame at 9 is torn: the last whole one is at 5
+    const int shown[6] = {0, 1, 1, 1, 2, 3};
+    for (int p = 0; p < 6; ++p) {
+        SCOPED_TRACE(p);
+        expectFrame(AVIStreamGetFrame(back.frames, p), rec, shown[p], 24);
+    }
 }

@@ -1,5 +1,7 @@
 #include "vfw_testkit.h"
 
+#include <unistd.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -161,6 +163,8 @@ HRESULT writeRecording(const QString& path, const Recording& rec) {
         const Dib dib = frameDib(rec, static_cast<int>(i));
         status = AVIStreamWrite(compressed, rec.positions[i], 1, dib.pixels(), dib.imageBytes(), 0);
     }
+    if (rec.dieAfterWriting)
+        _exit(status == AVIERR_OK ? 0 : 1);
     AVICOMPRESSOPTIONS* list[] = {&options};
     AVISaveOptionsFree(1, list);
     AVIFileRelease(file);

@@ -54,6 +54,9 @@ struct Recording {
     zelq::DWORD keyFrameEvery = 5;
     std::vector<zelq::LONG> positions{0, 1, 2};
     bool still = false;  // every frame the same picture (frame 0)
+    // The process ends right after the last write, releasing nothing, as when a writer dies (for a child
+    // process of a test; its exit status is 0 when every call succeeded).
+    bool dieAfterWriting = false;
     // The picture of each frame; the pattern when not set (ignored at 8 bits).
     std::function<Rgb(int x, int y, int frame)> picture;
 };
