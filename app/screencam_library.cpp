@@ -8,6 +8,7 @@
 #include "app/recordingnames.h"
 #include "app/rename.h"
 #include "app/screencam.h"
+#include "capture/vfw/repair.h"
 #include "convert/filelist.h"
 #include "convert/recordinglist.h"
 #include "platform/dialogs.h"
@@ -25,6 +26,9 @@ void TFrmScreenCam::RefreshRecordingList() {
     }
     QStringList files;
     ListFolderFiles(CurrentFolder, QStringLiteral("avi"), files);
+    // A recording left unfinished by a crash gets its index and counts back before anyone plays it; one
+    // that a recording (of this copy or another) is still writing is left alone.
+    for (const QString& path : files) repairUnfinishedRecording(QFile::encodeName(path).toStdString());
     LbVideoList->clear();
     for (const QString& path : files) LbVideoList->addItem(QFileInfo(path).fileName());
     if (LbVideoList->count() > 0) SortRecordingList(LbVideoList);

@@ -1,6 +1,7 @@
 #include "fileops.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,20 @@ bool TrashOrDelete(const QString& path) {
         return true;
     }
     return QFile::remove(path);
+}
+
+std::optional<FileLock> FileLock::tryLock(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return FileLock(fd);
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing lets the lock go
 }
 
 }  // namespace zelq

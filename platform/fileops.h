@@ -2,6 +2,8 @@
 // File operations with the guarantees the program promises its users. Thread-safe.
 
 #include <QString>
+#include <optional>
+#include <utility>
 
 namespace zelq {
 
@@ -16,5 +18,24 @@ bool CreateNewFile(const QString& path);
 // Moves a file to the desktop's trash, where the user can restore it; where the file system has no
 // trash, deletes it. False when it is still there.
 bool TrashOrDelete(const QString& path);
+
+// An advisory lock on a file, held while the object lives. A recording being written holds one, so that
+// nothing repairs or replaces the file under it, in this program or in a second copy of it.
+class FileLock {
+public:
+    // The lock, or none when another holder has it or the file cannot be opened.
+    static std::optional<FileLock> tryLock(const QString& path);
+    FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileLock& operator=(FileLock&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    FileLock(const FileLock&) = delete;
+    ~FileLock();
+
+private:
+    explicit FileLock(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
 
 }  // namespace zelq

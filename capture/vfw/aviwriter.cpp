@@ -51,7 +51,9 @@ HRESULT OutputFile::create(const std::filesystem::path& path, PAVIFILE& out) {
         qCWarning(lcVfw, "cannot create %s: %s", path.c_str(), avErrorText(ret).c_str());
         return aviErrorFromAv(ret, AviStep::Open);
     }
-    out.reset(new OutputFile(path, std::move(ctx)));
+    auto* file = new OutputFile(path, std::move(ctx));
+    file->lock_ = FileLock::tryLock(QString::fromStdString(path.string()));
+    out.reset(file);
     return AVIERR_OK;
 }
 
@@ -241,6 +243,7 @@ HRESULT OutputFile::finish() {
         if (ec)
             qCWarning(lcVfw, "%s: cannot cut off the torn end: %s", path_.c_str(), ec.message().c_str());
     }
+    lock_.reset();
     return diskFailed_ ? AVIERR_FILEWRITE : AVIERR_OK;
 }
 

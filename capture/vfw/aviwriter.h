@@ -22,11 +22,13 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <memory>
 
 #include "capture/vfw/aviobjects.h"
 #include "capture/vfw/dibformat.h"
 #include "capture/vfw/encoder.h"
+#include "platform/fileops.h"
 #include "platform/raii.h"
 
 namespace zelq {
@@ -61,6 +63,7 @@ private:
 
     std::filesystem::path path_;
     AvOutputContextPtr ctx_;
+    std::optional<FileLock> lock_;  // held until the file is finished: nothing repairs it meanwhile
     bool headerWritten_ = false;
     bool failed_ = false;
     bool finished_ = false;

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QThread>
 #include <iostream>
 
@@ -266,6 +267,30 @@ TEST_F(RecordingE2E, ARecordingThatFailsLeavesTheProgramRunningAndTheStopBringsT
     session.key("Escape");
     EXPECT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
     EXPECT_TRUE(session.programRunning());
+}
+
+TEST_F(RecordingE2E, ARecordingCutShortByACrashIsRepairedAtTheNextStart) {
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
+    QThread::msleep(1000);
+    ASSERT_FALSE(session.windowVisible(kMainTitle));
+    QElapsedTimer recorded;
+    recorded.start();
+    QThread::msleep(3000);
+    session.killProgram();
+    const double seconds = recorded.elapsed() / 1000.0;
+    const QString file = session.recordingFolder() + "1.avi";
+    ASSERT_TRUE(QFileInfo::exists(file));
+
+    ASSERT_TRUE(session.startProgram());
+    main = *session.waitForWindow(kMainTitle);
+    const auto probe = Session::probe(file);
+    ASSERT_TRUE(probe.has_value());
+    // Finished again: the header counts the positions (a file left as it was counts none), and they
+    // are about the seconds recorded.
+    EXPECT_GE(probe->positions, static_cast<int>(10 * seconds) - 10);
+    EXPECT_LE(probe->positions, static_cast<int>(10 * seconds) + 15);
+    EXPECT_GT(probe->packets, 0);
+    EXPECT_TRUE(probe->decodesCleanly);
 }
 
 TEST_F(RecordingE2E, AnAreaRecordingHasTheAreasSizeAndStopsFromTheToolWindow) {

@@ -111,6 +111,12 @@ bool Session::closeProgram() {
     return program_->waitForFinished(20000) && program_->exitCode() == 0;
 }
 
+void Session::killProgram() {
+    if (!program_) return;
+    program_->kill();
+    program_->waitForFinished(5000);
+}
+
 bool Session::programRunning() const { return program_ && program_->state() == QProcess::Running; }
 
 int Session::run(const QString& program, const QStringList& args, QString* out, int timeoutMs) {

@@ -41,6 +41,8 @@ public:
     // Closes the program as its close box does and waits for it to end.
     bool closeProgram();
     bool programRunning() const;
+    // Ends the program at once (SIGKILL), as a crash or a power cut would.
+    void killProgram();
 
     // xdotool with arguments; its standard output, trimmed.
     QString xdotool(const QStringList& args);

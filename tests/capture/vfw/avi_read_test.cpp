@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 
+#include "capture/vfw/repair.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;
@@ -206,4 +207,25 @@ TEST_F(AviRead, AFileWhoseWriterDiedOrWhoseHeaderLiesReadsTheFramesItHolds) {
         SCOPED_TRACE(p);
         expectFrame(AVIStreamGetFrame(back.frames, p), rec, shown[p], 24);
     }
+
+    // Repaired in place: a finished file with an index and its counts, which ffprobe reads as such.
+    EXPECT_EQ(repairUnfinishedRecording(died.toStdString()), RepairResult::Repaired);
+    EXPECT_EQ(repairUnfinishedRecording(died.toStdString()), RepairResult::NotNeeded);
+    const test::Probe p = test::probe(died);
+    ASSERT_TRUE(p.ok) << p.errors.toStdString();
+    EXPECT_EQ(p.headerFrames, 6);
+    EXPECT_EQ(p.packetPositions, (std::vector<long long>{0, 1, 4, 5}));
+    EXPECT_EQ(test::decodeErrors(died), "");
+    const test::Playback repaired = test::play(died, 24);
+    ASSERT_TRUE(repaired.ok());
+    expectFrame(AVIStreamGetFrame(repaired.frames, 5), rec, 3, 24);
+
+    // A file whose writer is still at work is left alone.
+    PAVIFILE writing;
+    ASSERT_EQ(AVIFileOpen(writing, path("busy.avi").toStdString(), OF_WRITE | OF_CREATE), AVIERR_OK);
+    QFile header(path("busy.avi"));
+    ASSERT_TRUE(header.open(QIODevice::WriteOnly));
+    header.write(QByteArray("RIFF\xff\xff\xff\xff" "AVI ", 12));
+    header.close();
+    EXPECT_EQ(repairUnfinishedRecording(path("busy.avi").toStdString()), RepairResult::Busy);
 }
