@@ -2,6 +2,7 @@
 // must not keep the program busy while it sits idle.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 
 #include "capture/scrcam/scrcam.h"
@@ -38,6 +39,20 @@ TEST_F(MainWindowTest, TheStatusLineReportsOnlyARecordingThatWasMade) {
     w.StopProcedure();
     EXPECT_EQ(w.LblHint->text(), QStringLiteral("没有生成录像文件。"));
     EXPECT_TRUE(w.isVisible());
+    w.hide();
+}
+
+TEST_F(MainWindowTest, ARecordingWhoseFolderVanishedIsReportedGone) {
+    TFrmScreenCam& w = open();
+    w.BtnSartRec->click();
+    serveEventsFor(800);
+    ASSERT_FALSE(w.CaptureEngine->RecordingFile().isEmpty());
+    ASSERT_TRUE(QDir(recordingFolder()).removeRecursively());
+    w.StopProcedure();
+    ASSERT_TRUE(w.CaptureEngine->waitForWorker(20000));
+    const QString gone = QStringLiteral("录像文件已不存在：%1").arg(recordingFolder() + "1.avi");
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{gone});
+    EXPECT_EQ(w.LblHint->text(), gone);
     w.hide();
 }
 

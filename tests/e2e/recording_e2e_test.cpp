@@ -1,6 +1,7 @@
 // The road of one recording, walked as a person walks it: the real program on its own X server, driven
 // with the mouse and the keyboard, its files read back by ffprobe.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -267,6 +268,38 @@ TEST_F(RecordingE2E, ARecordingThatFailsLeavesTheProgramRunningAndTheStopBringsT
     session.key("Escape");
     EXPECT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
     EXPECT_TRUE(session.programRunning());
+}
+
+TEST_F(RecordingE2E, AFullDiskKeepsTheFramesWrittenAndTheProgramGoesOn) {
+    // A small disk of its own, so that "full" is real and harms nobody (needs root).
+    const QString disk = session.home() + "/small";
+    QDir().mkpath(disk);
+    if (mount("tmpfs", disk.toUtf8().constData(), "tmpfs", 0, "size=600k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct Unmount {
+        QString at;
+        ~Unmount() { umount2(at.toUtf8().constData(), MNT_DETACH); }
+    } unmount{disk};
+    ASSERT_TRUE(session.closeProgram());
+    QFile settings(session.programDir() + "/defualt.ini");
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(QString("[default]\nPicPath=%1\n").arg(disk).toUtf8());
+    settings.close();
+    ASSERT_TRUE(session.startProgram());
+    main = *session.waitForWindow(kMainTitle);
+    QThread::msleep(500);
+    RootPattern busy(session.display());  // a picture that does not compress to nothing
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
+    ASSERT_TRUE(session.waitForWindow(QStringLiteral("Error"), 20000).has_value());
+    session.key("Return");
+    QThread::msleep(500);
+    ASSERT_TRUE(session.programRunning());
+    session.key("Escape");
+    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
+    const auto probe = Session::probe(disk + "/1.avi");
+    ASSERT_TRUE(probe.has_value());
+    EXPECT_GT(probe->packets, 0);
+    EXPECT_TRUE(probe->decodesCleanly);
 }
 
 TEST_F(RecordingE2E, ARecordingCutShortByACrashIsRepairedAtTheNextStart) {
