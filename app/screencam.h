@@ -8,6 +8,7 @@
 //   screencam_folder.cpp    the recording folder and the names of new recordings
 //   screencam_library.cpp   the recordings list and its file operations
 //   screencam_recording.cpp starting and stopping recordings, the stop hot key
+//   screencam_options.cpp   the options dialog
 // UI thread only.
 
 #include <QLabel>
@@ -35,6 +36,7 @@ class TFrmAreaSelect;
 class TFrmDirSelect;
 class TFrmTool;
 class TFrmReName;
+class TOptionDlg;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
 struct FileDialogSettings {
@@ -114,6 +116,9 @@ public:
     void EnterRecordingLayout();
     void LeaveRecordingLayout();
     void BtnHotKeySetClick();
+
+    // --- the options dialog (screencam_options.cpp) ------------------------------------------------
+    void BtnRectSetClick();
 
     // --- operations other areas provide; empty until those areas are built -----------------------
     void BtnReplayRecClick();
@@ -218,6 +223,7 @@ public:
     QWidget* FrmHelp = nullptr;
     TFrmDirSelect* FrmDirSelect = nullptr;  // made on first use
     TFrmReName* FrmReName = nullptr;        // made on first use
+    TOptionDlg* OptionDlg = nullptr;        // made on first use
 
     Dialogs& dialogs() const { return *dialogs_; }
 

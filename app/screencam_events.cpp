@@ -50,6 +50,7 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnDefaultOpen, this, &TFrmScreenCam::BtnDefaultOpenClick);
     bind(BtnReplayRec, this, &TFrmScreenCam::BtnReplayRecClick);
     bind(BtnHotKeySet, this, &TFrmScreenCam::BtnHotKeySetClick);
+    bind(BtnRectSet, this, &TFrmScreenCam::BtnRectSetClick);
     bind(BtnSartRec, this, &TFrmScreenCam::BtnSartRecClick);
     bind(BtnAreaScreenREC, this, &TFrmScreenCam::BtnAreaScreenRECClick);
 

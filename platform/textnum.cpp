@@ -23,9 +23,9 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 namespace {
 
 // The conversion for a signed integer of `Int`'s width: decimal values must fit it; hexadecimal ones
-// take its whole bit pattern.
+// (when allowed) take its whole bit pattern.
 template <typename Int>
-std::optional<Int> parseSigned(const QString& text) {
+std::optional<Int> parseSigned(const QString& text, bool allowHex) {
     using UInt = std::make_unsigned_t<Int>;
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -36,10 +36,10 @@ std::optional<Int> parseSigned(const QString& text) {
         ++i;
     }
     int base = 10;
-    if (i < n && text[i] == QLatin1Char('$')) {
+    if (allowHex && i < n && text[i] == QLatin1Char('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < n && text[i] == QLatin1Char('0') && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
+    } else if (allowHex && i + 1 < n && text[i] == QLatin1Char('0') && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
@@ -60,9 +60,11 @@ std::optional<Int> parseSigned(const QString& text) {
 
 }  // namespace
 
-std::optional<int> parseInteger(const QString& text) { return parseSigned<int>(text); }
+std::optional<int> parseInteger(const QString& text) { return parseSigned<int>(text, true); }
 
-std::optional<long long> parseInteger64(const QString& text) { return parseSigned<long long>(text); }
+std::optional<long long> parseInteger64(const QString& text) { return parseSigned<long long>(text, true); }
+
+std::optional<int> parseDecimalInteger(const QString& text) { return parseSigned<int>(text, false); }
 
 long long leadingNumber(const QString& text) {
     qsizetype i = 0;

@@ -14,6 +14,9 @@ std::optional<int> parseInteger(const QString& text);
 // The same in 64 bits, for numbers that may pass 32 (the numbers in recordings' names).
 std::optional<long long> parseInteger64(const QString& text);
 
+// parseInteger without the hexadecimal forms: "0x10" and "$10" are no number here.
+std::optional<int> parseDecimalInteger(const QString& text);
+
 // The value of the decimal digits at the start of a text, after leading blanks and one sign; 0 when no
 // digit starts it. Values beyond 32 bits saturate rather than wrap.
 long long leadingNumber(const QString& text);
