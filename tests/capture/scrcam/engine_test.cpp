@@ -251,3 +251,24 @@ TEST_F(EngineTest, DestroyingTheEngineStopsTheRecordingWithoutHanging) {
     EXPECT_TRUE(destroyedInsideTheBox);
     EXPECT_EQ(engine, nullptr);
 }
+
+TEST_F(EngineTest, EveryCompressorRecordsWithAKeyFrameIntervalOfZeroOrBelow) {
+    // The options store the interval as typed; no compressor may divide by it or refuse it.
+    engine->EnumerateCodecs();
+    Source source({100, 100, 96, 64});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&source));
+    engine->MsPerFrame = 20;
+    for (int i = 0; i < engine->CodecCount; ++i) {
+        engine->SelectCodec(i);
+        engine->KeyFrameEvery = i % 2 == 0 ? 0 : -5;
+        const QString path = dir.filePath(QString("key%1.avi").arg(i));
+        record(source, path, 400);
+        const ::test::Probe p = ::test::probe(path);
+        ASSERT_TRUE(p.ok) << i << p.errors.toStdString();
+        const FOURCC handler = engine->CodecList[static_cast<std::size_t>(i)].fccHandler;
+        EXPECT_EQ(p.codecTag.toUpper(), QString::fromLatin1(reinterpret_cast<const char*>(&handler), 4).toUpper());
+        EXPECT_GE(p.packetPositions.size(), 3u) << i;
+        EXPECT_TRUE(::test::decodeErrors(path).isEmpty()) << i;
+    }
+    EXPECT_TRUE(dialogs.calls().empty());
+}

@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "platform/autostart.h"
+
+using namespace zelq;
+
+// A path with every kind of character the launcher would split, expand or unquote must come back as
+// the same single argument; desktop-file-validate is the independent judge of the quoting.
+TEST(Autostart, TheEntryGoesToTheFirstAbsoluteConfigFolderAndQuotesTheExecutable) {
+    QTemporaryDir dir;
+    const QByteArray old = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_DIRS", "relative/dir:" + dir.filePath("a").toUtf8() + ":/etc/xdg");
+    const QString entry = dir.filePath("a/autostart/ZELQ屏幕录像助手.desktop");
+    EXPECT_EQ(autostartEntryPath(), entry);
+
+    EXPECT_EQ(desktopExecValue("/usr/bin/zelq-screenrec"), "/usr/bin/zelq-screenrec");
+    const QString odd = QStringLiteral("/opt/my apps/录像$1 \"a\"\\b%c");
+    EXPECT_EQ(desktopExecValue(odd), QStringLiteral("\"/opt/my apps/录像\\\\$1 \\\\\"a\\\\\"\\\\\\\\b%%c\""));
+
+    ASSERT_TRUE(writeAutostartEntry(odd));
+    QProcess check;
+    check.start(QStandardPaths::findExecutable("desktop-file-validate"), {entry});
+    ASSERT_TRUE(check.waitForFinished());
+    EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
+    EXPECT_TRUE(removeAutostartEntry());
+    EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_TRUE(removeAutostartEntry());  // nothing there: still done
+    qputenv("XDG_CONFIG_DIRS", old);
+}
