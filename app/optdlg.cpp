@@ -17,12 +17,6 @@ namespace zelq {
 
 namespace {
 
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 QSlider* trackBar(QWidget* parent, const char* name, int minimum, int maximum) {
     auto* bar = named(new QSlider(Qt::Horizontal, parent), name);
     bar->setRange(minimum, maximum);
@@ -68,10 +62,11 @@ TOptionDlg::TOptionDlg(TScreenCam* cam, QWidget* owner) : QDialog(owner), cam_(c
     layout->addWidget(GroupBox2);
     layout->addWidget(MnAutoRun);
     layout->addLayout(dialogButtonRow({BitBtn1, BitBtn2}));
-    setFixedWidth(440);
+    setFixedSize(440, sizeHint().height());
 
     auto on = [this](auto* sender, auto signal, void (TOptionDlg::*handler)()) {
-        connect(sender, signal, this, [this, handler] { swallowErrors([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this,
+                [this, handler] { swallowErrors([this, handler] { (this->*handler)(); }); });
     };
     on(ComboBoxCompressor, &QComboBox::activated, &TOptionDlg::ComboBoxCompressorSelect);
     on(TrackBarQuality, &QSlider::valueChanged, &TOptionDlg::TrackBarQualityChange);
@@ -119,7 +114,8 @@ void TOptionDlg::buildRecordGroup() {
     EditKeyFrames->setFixedWidth(70);
 
     auto* column = new QVBoxLayout(GroupBox1);
-    column->addLayout(barRow(GroupBox1, QStringLiteral("1 毫秒 / 帧"), TrackBarRecord, QStringLiteral("1 分钟/ 帧")));
+    column->addLayout(
+        barRow(GroupBox1, QStringLiteral("1 毫秒 / 帧"), TrackBarRecord, QStringLiteral("1 分钟/ 帧")));
     column->addWidget(labelmspFrecord, 0, Qt::AlignHCenter);
     auto* keyFrames = new QHBoxLayout;
     keyFrames->addWidget(new QLabel(QStringLiteral("主帧率："), GroupBox1));
@@ -148,7 +144,8 @@ void TOptionDlg::RunOptionsDialog() {
 void TOptionDlg::prime() {
     ComboBoxCompressor->clear();
     const int count = std::clamp(cam_->CodecCount, 0, static_cast<int>(cam_->CodecList.size()));
-    for (int i = 0; i < count; ++i) ComboBoxCompressor->addItem(description(cam_->CodecList[static_cast<std::size_t>(i)]));
+    for (int i = 0; i < count; ++i)
+        ComboBoxCompressor->addItem(description(cam_->CodecList[static_cast<std::size_t>(i)]));
     // Always the first entry, whatever the engine has chosen: confirming unchanged chooses it.
     ComboBoxCompressor->setCurrentIndex(0);
 
@@ -175,7 +172,9 @@ void TOptionDlg::store() {
     cam_->PlaybackRate = frameRateFromPosition(TrackBarPlayback->value(), TrackBarPlayback->maximum());
 }
 
-std::uint8_t TOptionDlg::selectedCodec() const { return static_cast<std::uint8_t>(ComboBoxCompressor->currentIndex()); }
+std::uint8_t TOptionDlg::selectedCodec() const {
+    return static_cast<std::uint8_t>(ComboBoxCompressor->currentIndex());
+}
 
 void TOptionDlg::UpdateCodecButtons() {
     TScreenCam::CodecAbilities abilities;
@@ -185,10 +184,10 @@ void TOptionDlg::UpdateCodecButtons() {
 }
 
 void TOptionDlg::UpdateOptionLabels() {
-    labelmspFrecord->setText(
-        QStringLiteral("%1 ms").arg(msPerFrameFromPosition(TrackBarRecord->value(), TrackBarRecord->maximum())));
-    labelFPSPlayback->setText(
-        QStringLiteral("%1 fps").arg(frameRateFromPosition(TrackBarPlayback->value(), TrackBarPlayback->maximum())));
+    labelmspFrecord->setText(QStringLiteral("%1 ms").arg(
+        msPerFrameFromPosition(TrackBarRecord->value(), TrackBarRecord->maximum())));
+    labelFPSPlayback->setText(QStringLiteral("%1 fps").arg(
+        frameRateFromPosition(TrackBarPlayback->value(), TrackBarPlayback->maximum())));
     LabelQuality->setText(QString::number(TrackBarQuality->value()));
 }
 

@@ -13,12 +13,6 @@ namespace zelq {
 
 namespace {
 
-template <typename T>
-T* named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 QWidget* panel(QWidget* parent, const char* name, quint32 colour = kWindowColour) {
     auto* w = named(new QWidget(parent), name);
     setBackgroundColour(w, colour);

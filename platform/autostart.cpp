@@ -38,7 +38,8 @@ QString escapeStringValue(const QString& value) {
 QString autostartEntryPath() {
     // Relative entries are invalid in XDG_CONFIG_DIRS and are skipped, as the session skips them.
     QString base = QStringLiteral("/etc/xdg");
-    for (const QString& dir : qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    for (const QString& dir :
+         qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(dir)) {
             base = dir;
             break;
@@ -52,7 +53,8 @@ QString desktopExecValue(const QString& program) {
     if (needsQuotes(program)) {
         argument = QStringLiteral("\"");
         for (QChar c : program) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\'))
                 argument += QLatin1Char('\\');
             argument += c;
         }

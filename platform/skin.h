@@ -51,6 +51,13 @@ private:
     bool hovered_ = false;
 };
 
+// A control with the object name its window's design gives it, by which tests find it.
+template <typename T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
 // A flat button with the object name its window's design gives it, and its hint when it has one.
 SkinButton* namedSkinButton(QWidget* parent, const char* name, const QString& caption, const QString& hint = {});
 

@@ -12,6 +12,8 @@
 #include <QThread>
 #include <iostream>
 
+#include "app/optdlg.h"
+#include "app/optionscales.h"
 #include "app/screencam.h"
 #include "common/scripted_dialogs.h"
 #include "session.h"
@@ -26,6 +28,7 @@ const QString kAreaTitle = QStringLiteral("请拖拉本窗体到合适位置，�
 const QString kToolTitle = QStringLiteral("区域屏幕录像");
 const QString kHotkeyTitle = QStringLiteral("热键设置");
 const QString kBoxTitle = QStringLiteral("ZELQ屏幕录像助手");
+const QString kOptionsTitle = QStringLiteral("参数设置");
 
 // Where a button of the main window's column sits in a client area of this size: measured on a main
 // window laid out the same way in this process.
@@ -45,6 +48,16 @@ QPoint mainButton(QSize client, Control* TFrmScreenCam::*button) {
     const QPoint centre = b->mapTo(&window, b->rect().center());
     window.hide();
     return centre;
+}
+
+// Where a control of the options dialog sits in its client area, measured the same way.
+template <typename Control>
+QPoint optionControl(Control* TOptionDlg::*control) {
+    TOptionDlg dialog(nullptr, nullptr);
+    dialog.setAttribute(Qt::WA_DontShowOnScreen);
+    dialog.show();
+    QWidget* w = dialog.*control;
+    return w->mapTo(&dialog, w->rect().center());
 }
 
 // The area window's panel is centred on the window's outer size; its controls sit at fixed places in it.
@@ -391,4 +404,49 @@ TEST_F(RecordingE2E, WhenAnotherProgramHoldsEscTheDialogSaysSoAndTheToolWindowSt
     ASSERT_TRUE(closeConflictDialog());
     ASSERT_TRUE(stopFromToolWindow(1000));
     EXPECT_TRUE(QFileInfo::exists(session.recordingFolder() + "2.avi"));
+}
+
+TEST_F(RecordingE2E, TheCompressorIntervalAndRateChosenInTheOptionsAreTheRecordings) {
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnRectSet));
+    const auto options = session.waitForWindow(kOptionsTitle);
+    ASSERT_TRUE(options.has_value());
+    // The second compressor of the catalogue, ZMBV: the list has the focus when the dialog opens, and a
+    // click on a label brings the dialog to the keyboard without opening the list.
+    QThread::msleep(300);
+    session.clickIn(*options, optionControl(&TOptionDlg::LabelQuality));
+    session.key("Down");
+    // The bars by keyboard, as a person who wants an exact value moves them: to the start, then by
+    // pages and single steps to the position the scale gives.
+    TOptionDlg measure(nullptr, nullptr);
+    const int pageStep = measure.TrackBarRecord->pageStep();
+    auto moveBar = [&](QSlider* TOptionDlg::*bar, int position) {
+        session.clickIn(*options, optionControl(bar));
+        QThread::msleep(200);
+        session.key("Home");
+        const int steps = position - 1;
+        if (steps / pageStep > 0)
+            session.xdotool({"key", "--repeat", QString::number(steps / pageStep), "Page_Up"});
+        if (steps % pageStep > 0)
+            session.xdotool({"key", "--repeat", QString::number(steps % pageStep), "Right"});
+    };
+    moveBar(&TOptionDlg::TrackBarRecord, positionFromMsPerFrame(40, 1000));
+    moveBar(&TOptionDlg::TrackBarPlayback, positionFromFrameRate(25, 1000));
+    QThread::msleep(300);
+    // For the user documentation: the dialog with the choices made.
+    session.screenshot(QDir::temp().filePath("e2e-options-dialog.png"));
+    session.clickIn(*options, optionControl(&TOptionDlg::BitBtn1));
+    QThread::msleep(500);
+    ASSERT_FALSE(session.windowVisible(kOptionsTitle));
+
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
+    QThread::msleep(3000);
+    session.key("Escape");
+    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
+    QThread::msleep(1500);
+    const auto probe = Session::probe(session.recordingFolder() + "1.avi");
+    ASSERT_TRUE(probe.has_value());
+    EXPECT_EQ(probe->codecTag, "ZMBV");
+    EXPECT_EQ(probe->frameRate, "25/1");
+    EXPECT_GE(probe->positions, 50);  // a position every 40 ms for about three seconds; 100 ms gives 30
+    EXPECT_TRUE(probe->decodesCleanly);
 }

@@ -266,7 +266,8 @@ TEST_F(EngineTest, EveryCompressorRecordsWithAKeyFrameIntervalOfZeroOrBelow) {
         const ::test::Probe p = ::test::probe(path);
         ASSERT_TRUE(p.ok) << i << p.errors.toStdString();
         const FOURCC handler = engine->CodecList[static_cast<std::size_t>(i)].fccHandler;
-        EXPECT_EQ(p.codecTag.toUpper(), QString::fromLatin1(reinterpret_cast<const char*>(&handler), 4).toUpper());
+        EXPECT_EQ(p.codecTag.toUpper(),
+                  QString::fromLatin1(reinterpret_cast<const char*>(&handler), 4).toUpper());
         EXPECT_GE(p.packetPositions.size(), 3u) << i;
         EXPECT_TRUE(::test::decodeErrors(path).isEmpty()) << i;
     }
