@@ -14,11 +14,9 @@ packages=(
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev
   # tests, benches and looking at the program
   libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick
-  # checking the autostart entry the options write
-  desktop-file-utils
   # Chinese text on screen
   fonts-wqy-zenhei
-  # checks of the desktop entry, the metainfo and the .deb
+  # checks of the desktop entries (menu and autostart), the metainfo and the .deb
   desktop-file-utils appstream lintian
 )
 
