@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QQuickWindow>
 #include <QtGlobal>
 
 #include "web/bundledsite.h"
@@ -22,6 +23,11 @@ struct BrowserProcessSettings {
     BrowserProcessSettings() {
         // The engine shares GL contexts with the widgets; it must be told before the application starts.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        // The pages are drawn in software and painted like any widget. Drawn through GL, a view makes
+        // Qt put its whole window on GL: the window's native window is replaced when the first page
+        // loads, and every small repaint (a blinking caret) recomposes the whole window, which without a
+        // GPU costs a few per cent of a core all the time.
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
         registerBundledSiteScheme();
         // Chromium refuses to run its sandbox as root; a normal user keeps it.
         if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {

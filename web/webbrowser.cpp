@@ -22,8 +22,13 @@ const QString kReadDocument = QStringLiteral(
 
 WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) { ensureBrowserProcessPrepared(); }
 
-QWebEngineView* WebBrowser::view() {
-    if (view_ || browsersLeftOut()) return view_;
+void WebBrowser::Navigate(const QString& address) {
+    ++navigationCount_;
+    if (!view_ && !browsersLeftOut()) makeView();
+    if (view_) view_->load(QUrl(address));
+}
+
+void WebBrowser::makeView() {
     installBundledSite();
     view_ = new QWebEngineView(this);
     view_->setGeometry(rect());
@@ -34,12 +39,6 @@ QWebEngineView* WebBrowser::view() {
         emit NavigateComplete2();
     });
     view_->show();
-    return view_;
-}
-
-void WebBrowser::Navigate(const QString& address) {
-    ++navigationCount_;
-    if (QWebEngineView* v = view()) v->load(QUrl(address));
 }
 
 QString WebBrowser::LocationURL() const { return view_ ? view_->url().toString() : QString(); }

@@ -45,7 +45,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QWebEngineView* view();
+    void makeView();
 
     QPointer<QWebEngineView> view_;
     bool lastLoadFailed_ = false;
