@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "platform/guard.h"
+#include "platform/windowplacement.h"
 #include "web/bundledsite.h"
 
 namespace zelq {
@@ -35,11 +36,11 @@ QPixmap aboutPicture(QSize size) {
     p.setFont(font);
     p.setPen(QColor(24, 52, 92));
     const int left = 30;
-    p.drawText(QPoint(left, 84), QStringLiteral("版本：1.2"));
-    p.drawText(QPoint(left, 106), QStringLiteral("制作：ZELQ 屏幕录像开发组"));
-    p.drawText(QPoint(left, 128), QStringLiteral("网站：程序自带的帮助网站（点击打开）"));
-    p.drawText(QPoint(left, 150), QStringLiteral("反馈：请参看帮助文档中的“常见问题”"));
-    p.drawText(QPoint(left, 172), QStringLiteral("许可：GPL-3.0-or-later"));
+    p.drawText(QPoint(left, 94), QStringLiteral("版本：1.2"));
+    p.drawText(QPoint(left, 116), QStringLiteral("制作：ZELQ 屏幕录像开发组"));
+    p.drawText(QPoint(left, 138), QStringLiteral("网站：程序自带的帮助网站（点击打开）"));
+    p.drawText(QPoint(left, 160), QStringLiteral("反馈：请参看帮助文档中的“常见问题”"));
+    p.drawText(QPoint(left, 182), QStringLiteral("许可：GPL-3.0-or-later"));
     return pixmap;
 }
 
@@ -50,8 +51,7 @@ TFrmVersion::TFrmVersion(ShellOpener open, QWidget* owner)
     setObjectName(QStringLiteral("FrmVersion"));
     setWindowTitle(QStringLiteral("关于..."));
     installSkinFrame(this);
-    setGeometry(256, 197, 388, 281);
-    setFixedSize(388, 281);
+    setOuterBounds(this, QRect(256, 197, 388, 281));
 
     const QRect content = rect().marginsRemoved(kSkinMargins);
     Image1 = new QLabel(this);
@@ -73,6 +73,12 @@ TFrmVersion::TFrmVersion(ShellOpener open, QWidget* owner)
     SpeedButton1 = namedSkinButton(this, "SpeedButton1", QStringLiteral("关闭"));
     SpeedButton1->setGeometry(252, 205, 57, 26);
     connect(SpeedButton1, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { SpeedButton1Click(); }); });
+}
+
+void TFrmVersion::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The picture fills the content area, which shrinks once the window manager's frame is known.
+    if (Image1) Image1->setGeometry(rect().marginsRemoved(kSkinMargins));
 }
 
 void TFrmVersion::Label1Click() { open_(DesktopAddress(SiteRoot())); }

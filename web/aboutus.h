@@ -24,6 +24,7 @@ public:
     void SpeedButton1Click();
 
 protected:
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 
 #include "platform/guard.h"
+#include "platform/windowplacement.h"
 #include "web/sitelinks.h"
 
 namespace zelq {
@@ -12,7 +13,7 @@ TFrmHelp::TFrmHelp(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName(QStringLiteral("FrmHelp"));
     setWindowTitle(QStringLiteral("ZELQ屏幕录像-帮助文档"));
     installSkinFrame(this);
-    setGeometry(59, 3, 964, 756);
+    setOuterBounds(this, QRect(59, 3, 964, 756));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kSkinMargins);
