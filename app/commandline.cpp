@@ -33,6 +33,8 @@ QString helpText() {
             QStringLiteral("%1, %2").arg(QLatin1String(option.shortName), QLatin1String(option.longName));
         text += QStringLiteral("  %1%2\n").arg(names.leftJustified(18), QString::fromUtf8(option.description));
     }
+    text += QStringLiteral("  --site-root=地址    横幅和帮助文档所用网站的根地址（默认用程序自带的网站，\n"
+                           "                      也可由环境变量 ZELQ_SITE_ROOT 给出）\n");
     text += QStringLiteral("\n另外接受 Qt 的标准选项，例如 -display <显示>。\n");
     return text;
 }
@@ -54,6 +56,22 @@ std::optional<CommandLineAnswer> answerCommandLine(const QStringList& arguments)
         }
     }
     return std::nullopt;
+}
+
+CommandLine ParseCommandLine(const QStringList& arguments, const QProcessEnvironment& environment) {
+    CommandLine result;
+    result.siteRoot = environment.value(QStringLiteral("ZELQ_SITE_ROOT"));
+    const QString siteRoot = QStringLiteral("--site-root");
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--")) break;
+        if (arg.startsWith(siteRoot + QLatin1Char('='))) {
+            result.siteRoot = arg.mid(siteRoot.size() + 1);
+        } else if (arg == siteRoot && i + 1 < arguments.size()) {
+            result.siteRoot = arguments[++i];
+        }
+    }
+    return result;
 }
 
 }  // namespace zelq

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/quitsignals.h"
+#include "web/sitelinks.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     // The desktop pairs the windows with the installed entry and its icon by this name.
     QGuiApplication::setDesktopFileName(zelq::programId());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zelq-screenrec.png")));
+    zelq::SetSiteRoot(zelq::ParseCommandLine(arguments).siteRoot);
     // While a recording runs the main window is hidden, so a message box may be the last window on
     // screen: closing it must not end the program. The main window's close ends it.
     QApplication::setQuitOnLastWindowClosed(false);

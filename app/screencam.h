@@ -9,6 +9,7 @@
 //   screencam_library.cpp   the recordings list and its file operations
 //   screencam_recording.cpp starting and stopping recordings, the stop hot key
 //   screencam_options.cpp   the options dialog
+//   screencam_web.cpp       the banner strip, the help and about windows
 // UI thread only.
 
 #include <QLabel>
@@ -37,6 +38,9 @@ class TFrmDirSelect;
 class TFrmTool;
 class TFrmReName;
 class TOptionDlg;
+class TFrmHelp;
+class TFrmVersion;
+class WebBrowser;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
 struct FileDialogSettings {
@@ -53,7 +57,7 @@ public:
     ~TFrmScreenCam() override;
 
     // The other windows created at program start, which the main window drives.
-    void attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, QWidget* help);
+    void attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, TFrmHelp* help);
 
     // --- state shared with every area -----------------------------------------------------------
     bool FirstRun = true;
@@ -66,7 +70,6 @@ public:
     // --- start-up, settings and shutdown --------------------------------------------------------
     void FormCreate();
     void FormShow();
-    void TimerFirstRunTimer();
     void FormResize();
     void FormDestroy();
     void SaveSettings();
@@ -119,6 +122,17 @@ public:
 
     // --- the options dialog (screencam_options.cpp) ------------------------------------------------
     void BtnRectSetClick();
+    // --- banner strip, help and about windows (screencam_web.cpp) ---------------------------------
+    void TimerFirstRunTimer();
+    void TimerRunAvertTimer();
+    void LoadRandomBanner();
+    void WebBrowserTopNavigateComplete2();
+    void TimerCheckTopBrowserTimer();
+    void Image48Click();
+    void BtnHelpDocClick();
+    void BtnAboutUSClick();
+    // One of the two banner pages, drawn 83 to 17 for the everyday page.
+    static QString RandomBannerPage();
 
     // --- operations other areas provide; empty until those areas are built -----------------------
     void BtnReplayRecClick();
@@ -134,7 +148,7 @@ public:
 
     QWidget* SbAvert = nullptr;
     QLabel* Image48 = nullptr;
-    QWidget* WebBrowserTop = nullptr;
+    WebBrowser* WebBrowserTop = nullptr;
 
     QSplitter* SplTop = nullptr;
     QWidget* SbFileSelect = nullptr;
@@ -220,7 +234,8 @@ public:
     QWidget* FrmMyMessage = nullptr;
     QPointer<TFrmAreaSelect> FrmAreaSelect;
     QPointer<TFrmTool> FrmTool;
-    QWidget* FrmHelp = nullptr;
+    QPointer<TFrmHelp> FrmHelp;
+    QPointer<TFrmVersion> FrmVersion;  // made on first use
     TFrmDirSelect* FrmDirSelect = nullptr;  // made on first use
     TFrmReName* FrmReName = nullptr;        // made on first use
     TOptionDlg* OptionDlg = nullptr;        // made on first use
@@ -244,6 +259,7 @@ private:
     QLabel* buildStatusLine();
     void buildMenusAndTimers();
     void connectHandlers();
+    void connectWebHandlers();
     void shellOpen(const QString& target);
     void startRecording(bool area);
     // Checks the folder and names the new recording (CurrentFilePath); false when the user was told why not.

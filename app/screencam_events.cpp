@@ -53,6 +53,9 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnRectSet, this, &TFrmScreenCam::BtnRectSetClick);
     bind(BtnSartRec, this, &TFrmScreenCam::BtnSartRecClick);
     bind(BtnAreaScreenREC, this, &TFrmScreenCam::BtnAreaScreenRECClick);
+    bind(BtnHelpDoc, this, &TFrmScreenCam::BtnHelpDocClick);
+    bind(BtnAboutUS, this, &TFrmScreenCam::BtnAboutUSClick);
+    connectWebHandlers();
 
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
@@ -63,8 +66,6 @@ void TFrmScreenCam::connectHandlers() {
             [this](const QPoint& at) { PmRecList->popup(LbVideoList->viewport()->mapToGlobal(at)); });
     connect(LbVideoList, &QListWidget::itemDoubleClicked, this,
             [this] { swallowErrors([this] { BtnReplayRecClick(); }); });
-
-    connect(TimerFirstRun, &QTimer::timeout, this, [this] { swallowErrors([this] { TimerFirstRunTimer(); }); });
 
     EdtRECPath->installEventFilter(this);
     LbVideoList->installEventFilter(this);
@@ -91,6 +92,9 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         swallowErrors([this] { LbVideoListClick(); });
+    } else if (watched == Image48 && type == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        swallowErrors([this] { Image48Click(); });
     }
     return QWidget::eventFilter(watched, event);
 }

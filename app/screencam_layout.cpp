@@ -3,11 +3,11 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QVBoxLayout>
 
 #include "app/screencam.h"
+#include "web/webbrowser.h"
 
 namespace zelq {
 
@@ -28,25 +28,6 @@ QSplitter* splitter(Qt::Orientation orientation, QWidget* parent, const char* na
     s->setChildrenCollapsible(false);
     s->setHandleWidth(4);
     return s;
-}
-
-// The picture at the left of the banner: the program's name on a soft band. A click opens the site.
-QPixmap bannerPicture() {
-    QPixmap pixmap(300, 62);
-    pixmap.fill(colourFromBgr(kStripColour));
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient band(0, 0, 300, 0);
-    band.setColorAt(0, QColor(40, 104, 176));
-    band.setColorAt(1, QColor(245, 254, 250));
-    p.fillRect(QRect(0, 8, 300, 46), band);
-    QFont font = p.font();
-    font.setPixelSize(24);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(14, 8, 286, 46), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("ZELQ屏幕录像助手"));
-    return pixmap;
 }
 
 // The caption picture before the name box.
@@ -110,17 +91,16 @@ void TFrmScreenCam::buildLayout() {
 QWidget* TFrmScreenCam::buildBanner() {
     SbAvert = panel(SbMain, "SbAvert", kStripColour);
     SbAvert->setFixedHeight(62);
-    auto* row = new QHBoxLayout(SbAvert);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
+    auto* fill = new QHBoxLayout(SbAvert);
+    fill->setContentsMargins(0, 0, 0, 0);
+    // A transparent area over the whole strip: where no banner covers it, a click opens the site.
     Image48 = named(new QLabel(SbAvert), "Image48");
-    Image48->setPixmap(bannerPicture());
     Image48->setCursor(Qt::PointingHandCursor);
-    row->addWidget(Image48);
-    row->addStretch(1);
-    // The banner browser lives here; it is parked out of sight until the banner pages are placed.
-    WebBrowserTop = named(new QWidget(SbAvert), "WebBrowserTop");
-    WebBrowserTop->setGeometry(310, 0, 600, 62);
+    fill->addWidget(Image48);
+    // The banner browser lies over Image48, placed by hand: out of sight until a page passes its check.
+    WebBrowserTop = named(new WebBrowser(SbAvert), "WebBrowserTop");
+    WebBrowserTop->setGeometry(-4, -4, 1000, 70);
+    WebBrowserTop->raise();
     return SbAvert;
 }
 
@@ -366,6 +346,7 @@ void TFrmScreenCam::buildMenusAndTimers() {
     TimerRunAvert = named(new QTimer(this), "TimerRunAvert");
     TimerRunAvert->setInterval(90000);
     TimerCheckTopBrowser = named(new QTimer(this), "TimerCheckTopBrowser");
+    TimerCheckTopBrowser->setInterval(1000);
 
     OpenDialog1.filter = QStringLiteral("AVI File (*.avi)|*.avi");
     SaveAVIDialog.filter = QStringLiteral("AVI-Files (*.avi)|*.avi");

@@ -16,6 +16,7 @@
 #include "platform/hotkey/hotkey.h"
 #include "platform/paths.h"
 #include "platform/windowplacement.h"
+#include "web/helpfrm.h"
 
 namespace zelq {
 
@@ -35,7 +36,7 @@ unsigned modifierBit(const QString& name) {
 
 }  // namespace
 
-void TFrmScreenCam::attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, QWidget* help) {
+void TFrmScreenCam::attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, TFrmTool* tool, TFrmHelp* help) {
     FrmMyMessage = message;
     FrmAreaSelect = areaSelect;
     FrmTool = tool;

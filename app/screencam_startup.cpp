@@ -16,6 +16,8 @@
 #include "platform/guard.h"
 #include "platform/paths.h"
 #include "platform/windowplacement.h"
+#include "platform/switchtimer.h"
+#include "web/webbrowser.h"
 
 namespace zelq {
 
@@ -98,12 +100,7 @@ void TFrmScreenCam::ToggleAutoSave() {
 
 void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }
 
-// A start while the timer runs would restart its second; every showing only makes sure it runs.
-void TFrmScreenCam::FormShow() {
-    if (!TimerFirstRun->isActive()) TimerFirstRun->start();
-}
-
-void TFrmScreenCam::TimerFirstRunTimer() { TimerFirstRun->stop(); }
+void TFrmScreenCam::FormShow() { switchOn(TimerFirstRun); }
 
 void TFrmScreenCam::FormResize() { FitVideo(); }
 

@@ -267,7 +267,7 @@ TEST_F(RecordingE2E, ARecordingThatFailsLeavesTheProgramRunningAndTheStopBringsT
     ASSERT_TRUE(session.closeProgram());
     QFile settings(session.programDir() + "/defualt.ini");
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write(QString("[default]\nPicPath=%1/blocker/rec\n").arg(session.home()).toUtf8());
+    settings.write(QString("[default]\nIsFirtRunSoftware=0\nPicPath=%1/blocker/rec\n").arg(session.home()).toUtf8());
     settings.close();
     ASSERT_TRUE(session.startProgram());
     main = *session.waitForWindow(kMainTitle);

@@ -40,6 +40,9 @@ Session::Session() {
     QDir().mkpath(programDir());
     if (!QFile::copy(programPath(), programDir() + "/zelq-screenrec")) return;
     QFile::setPermissions(programDir() + "/zelq-screenrec", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile settings(settingsPath());
+    if (!settings.open(QIODevice::WriteOnly) || settings.write("[default]\nIsFirtRunSoftware=0\n") < 0) return;
+    settings.close();
 
     // A private X server; it tells its display number on a pipe once it accepts clients.
     xvfb_ = std::make_unique<QProcess>();

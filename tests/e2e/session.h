@@ -35,6 +35,9 @@ public:
     QString home() const { return dir_.filePath("home"); }
     QString programDir() const { return dir_.filePath("program"); }
     QString recordingFolder() const { return home() + "/ZelqWare/ScreenREC/"; }
+    // The program's settings file. A session starts as a returning user (not a first run, which would put
+    // the help window over the main window); a test removes the file to see a first start.
+    QString settingsPath() const { return programDir() + "/defualt.ini"; }
 
     // Starts the program and waits for its main window.
     bool startProgram();
