@@ -52,6 +52,12 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnHotKeySet, this, &TFrmScreenCam::BtnHotKeySetClick);
     bind(BtnSartRec, this, &TFrmScreenCam::BtnSartRecClick);
     bind(BtnAreaScreenREC, this, &TFrmScreenCam::BtnAreaScreenRECClick);
+    bind(SpeedButton7, this, &TFrmScreenCam::SpeedButton5Click);
+    bind(BtnFullScreen, this, &TFrmScreenCam::BtnFullScreenClick);
+    bind(BtnPlay, this, &TFrmScreenCam::BtnPlayClick);
+    bind(BtnPause, this, &TFrmScreenCam::BtnPauseClick);
+    bind(BtnStop, this, &TFrmScreenCam::BtnStopClick);
+    bind(FullScreenBtn, this, &TFrmScreenCam::BtnFullScreenClick);
 
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
@@ -68,6 +74,7 @@ void TFrmScreenCam::connectHandlers() {
     EdtRECPath->installEventFilter(this);
     LbVideoList->installEventFilter(this);
     LbVideoList->viewport()->installEventFilter(this);
+    SbVideoScreen->installEventFilter(this);
 }
 
 bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
@@ -90,6 +97,8 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         swallowErrors([this] { LbVideoListClick(); });
+    } else if (watched == SbVideoScreen && type == QEvent::MouseButtonDblClick) {
+        swallowErrors([this] { SbVideoScreenDblClick(); });
     }
     return QWidget::eventFilter(watched, event);
 }
