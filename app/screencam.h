@@ -281,6 +281,7 @@ private:
     bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
+    bool endingDoubleClick_ = false;    // the list's next button release ends a double-click
 };
 
 }  // namespace zelq

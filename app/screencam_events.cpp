@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 #include "app/screencam.h"
 #include "platform/focusexit.h"
@@ -94,9 +95,13 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
         if (type == QEvent::KeyRelease && isNavigationKey(static_cast<QKeyEvent*>(event)->key())) {
             swallowErrors([this] { LbVideoListClick(); });
         }
+    } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonDblClick) {
+        // The release that ends a double-click is not a click of its own: it would put the list's
+        // status text back over the one the double-click's playing has just set.
+        endingDoubleClick_ = true;
     } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        swallowErrors([this] { LbVideoListClick(); });
+        if (!std::exchange(endingDoubleClick_, false)) swallowErrors([this] { LbVideoListClick(); });
     } else if (watched == SbVideoScreen && type == QEvent::MouseButtonDblClick) {
         swallowErrors([this] { SbVideoScreenDblClick(); });
     }
