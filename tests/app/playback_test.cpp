@@ -106,6 +106,8 @@ TEST_F(MainWindowTest, FullScreenViewAndItsTwoStageEsc) {
     TFrmScreenCam& w = open();
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // No control holds the focus (the folder box would set the current path on losing it).
+    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
     w.CurrentFilePath = QStringLiteral("/录像/a.avi");
     w.PicPanelOpen = true;
     w.PnlPic->show();
@@ -131,7 +133,7 @@ TEST_F(MainWindowTest, FullScreenViewAndItsTwoStageEsc) {
     EXPECT_EQ(w.windowTitle(), fileCaption);
 
     // Esc that the window gets itself: both stages, the view is left with the banner and the picture panel.
-    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_FALSE(w.FullScreen);
     EXPECT_TRUE(chromeShown());
