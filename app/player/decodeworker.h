@@ -25,9 +25,9 @@ namespace zelq {
 
 class DecodeWorker {
 public:
-    // Pictures in the pool: the one on screen, the one being made and two waiting. More would only hold
-    // memory; fewer would leave no margin for a slow frame.
-    static constexpr int kPoolSize = 4;
+    // Pictures in the pool: the one on screen, the one being made and three waiting, a margin of three
+    // frame intervals for a slow key frame or a busy machine. More would only hold memory.
+    static constexpr int kPoolSize = 5;
 
     DecodeWorker(std::unique_ptr<MediaSource> source, int width, int height, std::function<void()> ready);
     // Stops the thread and waits for it (at most one frame's decoding).

@@ -61,8 +61,9 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
         return MCIERR_INVALID_FILE;
     src->decoder_->pkt_timebase = st.time_base;
     src->decoder_->max_pixels = kMaxPictureArea;
-    // Two decoding threads at most: the machine is shared with the program's own painting.
-    src->decoder_->thread_count = 2;
+    // The worker already decodes ahead of the screen, so up to 1080p one decoding thread keeps up, and
+    // frame threads would only add their hand-overs to the cost; larger pictures get a second thread.
+    src->decoder_->thread_count = static_cast<std::int64_t>(par.width) * par.height <= 1920 * 1088 ? 1 : 2;
     ret = avcodec_open2(src->decoder_.get(), codec, nullptr);
     if (ret < 0) {
         qCDebug(lcPlayer, "cannot open the %s decoder: %s", codec->name, avErrorText(ret).c_str());

@@ -174,7 +174,7 @@ void PlayerDevice::pictureReady() {
     if (showNext_) {
         const std::optional<DecodeWorker::Head> head = worker_->first();
         if (head && !head->end)
-            show(worker_->popFirst());
+            show(worker_->popFirst(), 0);
     }
 }
 
@@ -210,15 +210,16 @@ void PlayerDevice::present() {
             continue;
         }
         const double lateness = std::chrono::duration<double, std::milli>(now - due).count();
-        stats_.lastLatenessMs = lateness;
         stats_.worstLatenessMs = std::max(stats_.worstLatenessMs, lateness);
-        show(std::move(picture));
+        show(std::move(picture), lateness);
     }
 }
 
-void PlayerDevice::show(std::unique_ptr<Picture> picture) {
+void PlayerDevice::show(std::unique_ptr<Picture> picture, double latenessMs) {
     position_ = picture->position;
     ++stats_.shown;
+    stats_.lastLatenessMs = latenessMs;
+    stats_.lastShownAt = Clock::now();
     showNext_ = false;
     if (shown_)
         worker_->recycle(std::move(shown_));

@@ -36,6 +36,7 @@ struct PlaybackStats {
     int skipped = 0;             // pictures left out because the next was due already
     double lastLatenessMs = 0;   // how late the last picture went up
     double worstLatenessMs = 0;  // the latest any picture went up
+    std::chrono::steady_clock::time_point lastShownAt;  // when the last picture went up
 };
 
 class PlayerDevice : public QObject {
@@ -82,7 +83,7 @@ private:
 
     void pictureReady();
     void present();
-    void show(std::unique_ptr<Picture> picture);
+    void show(std::unique_ptr<Picture> picture, double latenessMs);
     void finishAtEnd(std::int64_t endPosition);
     void haltClock();
     void endNotice(std::uint32_t how);
