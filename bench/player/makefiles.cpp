@@ -35,7 +35,9 @@ QString makeMsvcRecording(const QString& path, int seconds) {
     // The sequence fills a frame of the right size; it does not size it.
     std::vector<std::uint8_t> dib(format.biSizeImage);
     for (int i = 0; status == AVIERR_OK && i < seconds * 10; ++i) {
-        text->frame(i, dib);
+        // The page is 100 frames long: it scrolls down, then back up, so every frame differs from the last.
+        const int step = i % 100;
+        text->frame((i / 100) % 2 == 0 ? step : 99 - step, dib);
         status = AVIStreamWrite(compressed, i, 1, dib.data(), static_cast<LONG>(dib.size()), 0);
     }
     AVICOMPRESSOPTIONS* list[] = {&options};
