@@ -4,20 +4,7 @@
 
 #include "capture/vfw/pixelconvert.h"
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 namespace zelq {
-
-namespace {
-
-bool isRgbOrPalette(AVPixelFormat format) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
-    return desc && (desc->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL));
-}
-
-}  // namespace
 
 bool PictureScaler::convert(const AVFrame& frame, int width, int height, std::uint8_t* dst, int dstStride,
                             int dstWidth, int dstHeight) {
@@ -43,7 +30,7 @@ bool PictureScaler::convert(const AVFrame& frame, int width, int height, std::ui
 
 bool PictureScaler::scale(const AVFrame& frame, int width, int height, Picture& out) {
     const bool sameSize = out.width == width && out.height == height;
-    if (sameSize || !isRgbOrPalette(static_cast<AVPixelFormat>(frame.format)))
+    if (sameSize || !isRgb(static_cast<AVPixelFormat>(frame.format)))
         return convert(frame, width, height, out.pixels.get(), out.stride, out.width, out.height);
 
     if (native_.width() != width || native_.height() != height)

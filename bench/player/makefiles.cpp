@@ -53,7 +53,8 @@ QString makeH264Recording(const QString& path, int seconds, const QString& scrat
     const ChildRun run = runChild(QStringLiteral("ffmpeg"),
                                   {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                                    "testsrc2=size=1920x1080:rate=30", "-t", QString::number(seconds), "-c:v",
-                                   "libx264", "-preset", "ultrafast", "-bf", "0", "-pix_fmt", "yuv420p", path},
+                                   "libx264", "-preset", "veryfast", "-tune", "zerolatency", "-crf", "22.35",
+                                   "-g", "5", "-pix_fmt", "yuv420p", path},
                                   scratchFolder);
     return run.exitCode == 0 ? QString() : QString::fromUtf8("ffmpeg failed: " + run.errors.right(300));
 }

@@ -11,8 +11,9 @@ namespace zelq::bench {
 // through the Video for Windows layer as the recorder codes them. Empty text on success, else what failed.
 QString makeMsvcRecording(const QString& path, int seconds);
 
-// seconds x 30 frames of ffmpeg's moving test picture at 1920x1080, coded by libx264 into an AVI file
-// (no B-frames, as the recorder's H264 entry writes). Empty text on success.
+// seconds x 30 frames of ffmpeg's moving test picture at 1920x1080, coded by libx264 into an AVI file with
+// the settings the recorder's H264 entry uses (veryfast, zerolatency, a key frame every 5). Empty text on
+// success.
 QString makeH264Recording(const QString& path, int seconds, const QString& scratchFolder);
 
 // The pictures stored in a file's video stream (ffprobe's packet count), or -1.

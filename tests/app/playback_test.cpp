@@ -2,11 +2,11 @@
 // panel (its pixels checked against ffmpeg's decoding of the same file), the control bar, and the
 // full-screen view with its two-stage Esc.
 #include <QApplication>
-#include <QProcess>
 #include <QSplitterHandle>
 #include <QTest>
 
 #include "app/player/mediaplayer.h"
+#include "common/ffmpeg_frames.h"
 #include "mainwindow_fixture.h"
 #include "vfw_testkit.h"
 
@@ -14,19 +14,6 @@ using namespace zelq;
 using zelq::test::MainWindowTest;
 
 namespace {
-
-// The last frame of a recording as ffmpeg decodes it, RGB rows of the coded width.
-QImage lastFrameByFfmpeg(const QString& path, int width, int height) {
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-    if (!ffmpeg.waitForFinished(30000)) return {};
-    const QByteArray all = ffmpeg.readAllStandardOutput();
-    const qsizetype frame = qsizetype(width) * height * 3;
-    if (all.size() < frame || all.size() % frame != 0) return {};
-    return QImage(reinterpret_cast<const uchar*>(all.constData() + all.size() - frame), width, height, width * 3,
-                  QImage::Format_RGB888)
-        .copy();
-}
 
 bool near(QRgb a, QRgb b) {
     return std::abs(qRed(a) - qRed(b)) <= 12 && std::abs(qGreen(a) - qGreen(b)) <= 12 &&
@@ -71,7 +58,7 @@ TEST_F(MainWindowTest, ReplayTellsWhatIsMissingOrPlaysTheSelectedRecordingIntoTh
     QTRY_COMPARE_WITH_TIMEOUT(w.MediaPlayer1->Mode(), std::optional<int>(1), 5000);
 
     // The whole panel holds the last frame, stretched: each quarter's middle against ffmpeg's pixels.
-    const QImage decoded = lastFrameByFfmpeg(path, 160, 120);
+    const QImage decoded = zelq::test::lastFrameByFfmpeg(path, 160, 120);
     ASSERT_FALSE(decoded.isNull());
     QApplication::processEvents();
     const QImage panel = w.SbVideoScreen->grab().toImage();

@@ -17,6 +17,7 @@
 #include <iostream>
 
 #include "app/screencam.h"
+#include "common/ffmpeg_frames.h"
 #include "common/scripted_dialogs.h"
 #include "session.h"
 
@@ -407,19 +408,6 @@ TEST_F(RecordingE2E, WhenAnotherProgramHoldsEscTheDialogSaysSoAndTheToolWindowSt
 
 namespace {
 
-// The last frame of a recording as ffmpeg decodes it.
-QImage lastFrameByFfmpeg(const QString& path, int width, int height) {
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
-    if (!ffmpeg.waitForFinished(60000)) return {};
-    const QByteArray all = ffmpeg.readAllStandardOutput();
-    const qsizetype frame = qsizetype(width) * height * 3;
-    if (all.size() < frame || all.size() % frame != 0) return {};
-    return QImage(reinterpret_cast<const uchar*>(all.constData() + all.size() - frame), width, height, width * 3,
-                  QImage::Format_RGB888)
-        .copy();
-}
-
 // Whether the 9 x 9 pixels round a point are all one colour (so scaling cannot change it).
 bool flatAround(const QImage& image, QPoint at) {
     const QRgb c = image.pixel(at);
@@ -476,7 +464,7 @@ TEST_F(RecordingE2E, ARecordingJustMadePlaysInTheVideoPanel) {
     const QString shotPath = QDir(session.home()).filePath("played.png");
     ASSERT_TRUE(session.screenshot(shotPath));
     const QImage shot = QImage(shotPath).copy(panel.translated(session.clientOrigin(main)));
-    const QImage frame = lastFrameByFfmpeg(file, probe->width, probe->height);
+    const QImage frame = zelq::test::lastFrameByFfmpeg(file, probe->width, probe->height);
     ASSERT_FALSE(frame.isNull());
     int compared = 0, matching = 0;
     QSet<QRgb> seen;
