@@ -5,7 +5,7 @@
 
 namespace zelq {
 
-KeyPreview::KeyPreview(QWidget* window, std::function<void(int)> onKey)
+KeyPreview::KeyPreview(QWidget* window, std::function<void(QWidget*, int)> onKey)
     : QObject(window), window_(window), onKey_(std::move(onKey)) {
     // Only the application sees a key before the focused control does.
     qApp->installEventFilter(this);
@@ -22,7 +22,7 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     const bool travelling = event == lastEvent_ && lastReceiver_ && receiver->isAncestorOf(lastReceiver_);
     lastEvent_ = event;
     lastReceiver_ = receiver;
-    if (!travelling) onKey_(static_cast<QKeyEvent*>(event)->key());
+    if (!travelling) onKey_(receiver, static_cast<QKeyEvent*>(event)->key());
     return false;
 }
 

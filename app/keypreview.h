@@ -1,6 +1,6 @@
 #pragma once
-// A window's key preview: every key pressed in the window reaches `onKey` before the control that has
-// the focus gets it, whichever control that is. The key is never taken away from the control.
+// A window's key preview: every key pressed in the window reaches `onKey`, with the control it is meant
+// for, before that control gets it, whichever control that is. The key is never taken away from it.
 //
 // A key a control ignores travels on to its parents as the same event; the preview sees it once, at the
 // first control it reaches. UI thread only.
@@ -17,7 +17,7 @@ namespace zelq {
 class KeyPreview : public QObject {
     Q_OBJECT
 public:
-    KeyPreview(QWidget* window, std::function<void(int key)> onKey);
+    KeyPreview(QWidget* window, std::function<void(QWidget* receiver, int key)> onKey);
     ~KeyPreview() override;
 
 protected:
@@ -25,7 +25,7 @@ protected:
 
 private:
     QWidget* window_;
-    std::function<void(int)> onKey_;
+    std::function<void(QWidget*, int)> onKey_;
     // The last key event seen and the control it was seen at, to recognise it travelling on.
     const QEvent* lastEvent_ = nullptr;
     QPointer<QWidget> lastReceiver_;

@@ -282,6 +282,7 @@ private:
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
     bool endingDoubleClick_ = false;    // the list's next button release ends a double-click
+    bool keyForWindow_ = false;         // the key being delivered is the window's own, not a control's
 };
 
 }  // namespace zelq

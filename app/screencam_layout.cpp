@@ -92,6 +92,10 @@ void TFrmScreenCam::buildLayout() {
     grid->addWidget(SbMain, 1, 1);
     grid->addWidget(ImgRight, 1, 2);
     grid->addWidget(PnlBottom, 2, 0, 1, 3);
+    // All room goes to the middle: with the frame strips hidden (the full-screen view) the grid would
+    // otherwise share the width and height out among the empty rows and columns too.
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
 
     auto* main = new QVBoxLayout(SbMain);
     main->setContentsMargins(0, 0, 0, 0);

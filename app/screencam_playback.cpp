@@ -1,10 +1,10 @@
 // Playing recordings inside the main window: the player and its buttons, the fitting of the picture to
 // the video panel, the full-screen view and the Esc key that leaves it.
-#include <QApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QSplitter>
 #include <QSplitterHandle>
+#include <utility>
 
 #include "app/keypreview.h"
 #include "app/player/mediaplayer.h"
@@ -25,7 +25,13 @@ void setSplitterBarsVisible(QSplitter* splitter, bool visible) {
 
 void TFrmScreenCam::createPlayer() {
     MediaPlayer1 = std::make_unique<TMediaPlayer>(SbVideoScreen);
-    keyPreview_ = new KeyPreview(this, [this](int key) { swallowErrors([this, key] { FormShortCut(key); }); });
+    keyPreview_ = new KeyPreview(this, [this](QWidget* receiver, int key) {
+        // Whether the key is the window's own is settled before the short-cut stage shows the chrome
+        // again: a control hidden at that moment (the full-screen view hides the one with the focus, and
+        // Qt leaves the focus there when nothing else can take it) takes no key.
+        keyForWindow_ = receiver == this || !receiver->isVisible();
+        swallowErrors([this, key] { FormShortCut(key); });
+    });
 }
 
 void TFrmScreenCam::OpenAndPlay(const QString& path) {
@@ -132,6 +138,8 @@ void TFrmScreenCam::SetFullScreenView(bool on) {
         PnlPic->setVisible(PicPanelOpen);
         setWindowState(windowState() & ~Qt::WindowMaximized);
     }
+    // The panel's new size is only known once the layout has placed what is left.
+    layout()->activate();
     FitVideo();
 }
 
@@ -162,10 +170,8 @@ void TFrmScreenCam::FormKeyDown(int key) {
 }
 
 void TFrmScreenCam::keyPressEvent(QKeyEvent* event) {
-    // Only a key the window receives itself, with no control holding the focus; a key a focused
-    // control passes on is not the window's.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus == nullptr || focus == this) {
+    // Only a key meant for the window itself; a key a focused control passes on is not the window's.
+    if (std::exchange(keyForWindow_, false)) {
         const int key = event->key();
         swallowErrors([this, key] { FormKeyDown(key); });
     }
