@@ -81,6 +81,15 @@ TEST_F(MainWindowTest, ReplayTellsWhatIsMissingOrPlaysTheSelectedRecordingIntoTh
     w.BtnStop->click();
     EXPECT_EQ(w.MediaPlayer1->Mode(), 1);
 
+    // A file chosen through the dialog plays, leaving the current recording and the status line alone.
+    w.ClosePlayer();
+    const QString hint = w.LblHint->text();
+    dialogs.answerPicker(path);
+    w.SpeedButton7->click();
+    EXPECT_EQ(w.MediaPlayer1->Mode(), 2);
+    EXPECT_EQ(w.MediaPlayer1->FileName, path);
+    EXPECT_EQ(w.LblHint->text(), hint);
+
     // Deleting closes the player first, so the file is not held.
     w.LbVideoList->item(0)->setSelected(true);
     w.DeleteSelectedRecordings();
