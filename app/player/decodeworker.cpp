@@ -112,9 +112,9 @@ void DecodeWorker::run() {
         if (!frame) {
             queue_.recycle(std::move(picture));
             ended_ = true;
-            // The last picture stands for its frame's time, or to the end the file gives, if later.
-            const std::int64_t end = std::max(last + source_->frameTicks(), source_->length());
-            queue_.pushEnd(std::max<std::int64_t>(end, 0));
+            // The last picture stands for its frame's time. A header that claims more (a file cut short)
+            // is not believed: what is not there is not waited for.
+            queue_.pushEnd(last < 0 ? 0 : last + source_->frameTicks());
         } else if (made) {
             last = position;
             queue_.push(std::move(picture));

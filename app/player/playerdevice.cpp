@@ -233,8 +233,9 @@ void PlayerDevice::finishAtEnd(std::int64_t endPosition) {
     haltClock();
     mode_ = Mode::Stopped;
     position_ = std::max(endPosition, position_);
-    // A file that did not give its length has it now: the position and the length agree at the end.
-    length_ = std::max(length_, position_);
+    // The length is now known from the frames themselves, whatever the header said: at the end the
+    // position and the length agree, so a play from here goes back to the start.
+    length_ = position_;
     atEnd_ = true;
     endNotice(MCI_NOTIFY_SUCCESSFUL);
 }
