@@ -10,6 +10,7 @@
 //   screencam_recording.cpp starting and stopping recordings, the stop hot key
 //   screencam_options.cpp   the options dialog
 //   screencam_web.cpp       the banner strip, the help and about windows
+//   screencam_playback.cpp  the embedded player, the full-screen view and its Esc key
 // UI thread only.
 
 #include <QLabel>
@@ -41,6 +42,8 @@ class TOptionDlg;
 class TFrmHelp;
 class TFrmVersion;
 class WebBrowser;
+class TMediaPlayer;
+class KeyPreview;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
 struct FileDialogSettings {
@@ -49,6 +52,9 @@ struct FileDialogSettings {
     QString initialDir;
     QString fileName;
 };
+
+// The window's own caption: the program's title followed by its version.
+QString mainWindowCaption();
 
 class TFrmScreenCam : public QWidget {
     Q_OBJECT
@@ -134,10 +140,25 @@ public:
     // One of the two banner pages, drawn 83 to 17 for the everyday page.
     static QString RandomBannerPage();
 
-    // --- operations other areas provide; empty until those areas are built -----------------------
-    void BtnReplayRecClick();
+    // --- the embedded player and the full-screen view (screencam_playback.cpp) --------------------
+    std::unique_ptr<TMediaPlayer> MediaPlayer1;  // its display is SbVideoScreen
+    bool FullScreen = false;                     // the full-screen toggle
+    void OpenAndPlay(const QString& path);
+    // Stops and closes the open recording, so that its file is no longer held.
     void ClosePlayer();
     void FitVideo();
+    void SetFullScreenView(bool on);
+    void BtnReplayRecClick();
+    void SpeedButton5Click();
+    void BtnPlayClick();
+    void BtnPauseClick();
+    void BtnStopClick();
+    void BtnFullScreenClick();
+    void SbVideoScreenDblClick();
+    // Esc in two stages: the short-cut stage sees every key pressed anywhere in the window first; the
+    // key-down stage only keys the window gets itself, with no control holding the focus.
+    void FormShortCut(int key);
+    void FormKeyDown(int key);
 
     // --- controls, named as the window's design names them ----------------------------------------
     SkinStrip* PnlTop = nullptr;
@@ -247,6 +268,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void buildLayout();
@@ -258,6 +280,9 @@ private:
     QWidget* buildPicturePanel();
     QLabel* buildStatusLine();
     void buildMenusAndTimers();
+    void createPlayer();
+    // The frame strips, the button column, the folder bar, the list column and the splitter bars.
+    void setChromeVisible(bool visible);
     void connectHandlers();
     void connectWebHandlers();
     void shellOpen(const QString& target);
@@ -277,6 +302,9 @@ private:
     bool destroyed_ = false;
     bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
     std::unique_ptr<GlobalHotKeys> hotKeys_;
+    KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
+    bool endingDoubleClick_ = false;    // the list's next button release ends a double-click
+    bool keyForWindow_ = false;         // the key being delivered is the window's own, not a control's
 };
 
 }  // namespace zelq

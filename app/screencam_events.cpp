@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 #include "app/screencam.h"
 #include "platform/focusexit.h"
@@ -56,6 +57,12 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnHelpDoc, this, &TFrmScreenCam::BtnHelpDocClick);
     bind(BtnAboutUS, this, &TFrmScreenCam::BtnAboutUSClick);
     connectWebHandlers();
+    bind(SpeedButton7, this, &TFrmScreenCam::SpeedButton5Click);
+    bind(BtnFullScreen, this, &TFrmScreenCam::BtnFullScreenClick);
+    bind(BtnPlay, this, &TFrmScreenCam::BtnPlayClick);
+    bind(BtnPause, this, &TFrmScreenCam::BtnPauseClick);
+    bind(BtnStop, this, &TFrmScreenCam::BtnStopClick);
+    bind(FullScreenBtn, this, &TFrmScreenCam::BtnFullScreenClick);
 
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
@@ -70,6 +77,7 @@ void TFrmScreenCam::connectHandlers() {
     EdtRECPath->installEventFilter(this);
     LbVideoList->installEventFilter(this);
     LbVideoList->viewport()->installEventFilter(this);
+    SbVideoScreen->installEventFilter(this);
 }
 
 bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
@@ -89,12 +97,18 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
         if (type == QEvent::KeyRelease && isNavigationKey(static_cast<QKeyEvent*>(event)->key())) {
             swallowErrors([this] { LbVideoListClick(); });
         }
+    } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonDblClick) {
+        // The release that ends a double-click is not a click of its own: it would put the list's
+        // status text back over the one the double-click's playing has just set.
+        endingDoubleClick_ = true;
     } else if (watched == LbVideoList->viewport() && type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        swallowErrors([this] { LbVideoListClick(); });
+        if (!std::exchange(endingDoubleClick_, false)) swallowErrors([this] { LbVideoListClick(); });
     } else if (watched == Image48 && type == QEvent::MouseButtonRelease &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         swallowErrors([this] { Image48Click(); });
+    } else if (watched == SbVideoScreen && type == QEvent::MouseButtonDblClick) {
+        swallowErrors([this] { SbVideoScreenDblClick(); });
     }
     return QWidget::eventFilter(watched, event);
 }

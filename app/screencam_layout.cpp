@@ -67,6 +67,10 @@ void TFrmScreenCam::buildLayout() {
     grid->addWidget(SbMain, 1, 1);
     grid->addWidget(ImgRight, 1, 2);
     grid->addWidget(PnlBottom, 2, 0, 1, 3);
+    // All room goes to the middle: with the frame strips hidden (the full-screen view) the grid would
+    // otherwise share the width and height out among the empty rows and columns too.
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(1, 1);
 
     auto* main = new QVBoxLayout(SbMain);
     main->setContentsMargins(0, 0, 0, 0);
@@ -240,10 +244,10 @@ QWidget* TFrmScreenCam::buildVideoArea() {
     PnlVideoControl->setFixedHeight(35);
     auto* controls = new QHBoxLayout(PnlVideoControl);
     controls->setContentsMargins(8, 4, 8, 4);
-    BtnPlay = button(PnlVideoControl, "BtnPlay", QStringLiteral("播放"));
-    BtnPause = button(PnlVideoControl, "BtnPause", QStringLiteral("暂停"));
-    BtnStop = button(PnlVideoControl, "BtnStop", QStringLiteral("停止"));
-    FullScreenBtn = button(PnlVideoControl, "FullScreenBtn", QStringLiteral("全屏"));
+    BtnPlay = button(PnlVideoControl, "BtnPlay", QStringLiteral("播放"), QStringLiteral("播放录像"));
+    BtnPause = button(PnlVideoControl, "BtnPause", QStringLiteral("暂停"), QStringLiteral("暂停录像播放"));
+    BtnStop = button(PnlVideoControl, "BtnStop", QStringLiteral("停止"), QStringLiteral("停止录像播放"));
+    FullScreenBtn = button(PnlVideoControl, "FullScreenBtn", QStringLiteral("全屏"), QStringLiteral("全屏显示录像"));
     for (SkinButton* b : {BtnPlay, BtnPause, BtnStop, FullScreenBtn}) {
         b->setFixedSize(64, 26);
         controls->addWidget(b);

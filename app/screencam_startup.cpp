@@ -8,6 +8,7 @@
 #include "app/appinfo.h"
 #include "app/globalparam.h"
 #include "app/hotkeyset.h"
+#include "app/player/mediaplayer.h"
 #include "capture/scrcam/scrcam.h"
 #include "platform/hotkey/hotkey.h"
 #include "app/screencam.h"
@@ -27,6 +28,8 @@ const QString kSection = QStringLiteral("default");
 
 }  // namespace
 
+QString mainWindowCaption() { return QStringLiteral("%1%2").arg(programTitle(), programVersion()); }
+
 QString defaultSettingsPath() {
     const SettingsLocation where{QStringLiteral("defualt.ini"), QStringLiteral("zelq-screenrec"),
                                  QStringLiteral("../share/applications/%1.desktop").arg(programId())};
@@ -41,6 +44,7 @@ TFrmScreenCam::TFrmScreenCam(const AppServices& services, QWidget* parent)
     setObjectName(QStringLiteral("FrmScreenCam"));
     if (services_.settingsPath.isEmpty()) services_.settingsPath = defaultSettingsPath();
     buildLayout();
+    createPlayer();
     connectHandlers();
     FormCreate();
 }
@@ -54,7 +58,7 @@ void TFrmScreenCam::FormCreate() {
         // The restored bounds are outer bounds: the title bar at 8, never off the top of the screen.
         setOuterBounds(this, QRect(10, 8, 955, 720));
         trackOuterBounds(this);
-        setWindowTitle(QStringLiteral("%1%2").arg(programTitle(), programVersion()));
+        setWindowTitle(mainWindowCaption());
         CreateCaptureEngine();
         SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);
 
@@ -146,10 +150,5 @@ void TFrmScreenCam::closeEvent(QCloseEvent* event) {
     // The main window is the program: closing it ends the run, whatever other windows are open.
     QCoreApplication::quit();
 }
-
-// Filled in by the areas that own them.
-void TFrmScreenCam::BtnReplayRecClick() {}
-void TFrmScreenCam::ClosePlayer() {}
-void TFrmScreenCam::FitVideo() {}
 
 }  // namespace zelq

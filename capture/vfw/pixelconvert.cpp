@@ -12,14 +12,10 @@ extern "C" {
 
 namespace zelq {
 
-namespace {
-
 bool isRgb(AVPixelFormat format) {
     const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
     return d && (d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL));
 }
-
-}  // namespace
 
 Planes dibPlanes(const std::uint8_t* pixels, const DibFormat& dib, const std::uint32_t* palette) {
     Planes p;

@@ -33,6 +33,8 @@ struct PictureFormat {
     AVPixelFormat format = AV_PIX_FMT_NONE;
     bool fullRange = false;
 };
+// Whether pictures of this format are RGB (packed or palette) rather than YUV.
+bool isRgb(AVPixelFormat format);
 // The format as libswscale wants it: the deprecated "J" formats become their plain twins with full range.
 PictureFormat pictureFormat(AVPixelFormat format, AVColorRange range);
 

@@ -9,12 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
 #include <QThread>
+#include <QWidget>
 #include <iostream>
 
 #include "app/optdlg.h"
 #include "app/optionscales.h"
 #include "app/screencam.h"
+#include "common/ffmpeg_frames.h"
 #include "common/scripted_dialogs.h"
 #include "session.h"
 
@@ -30,10 +35,10 @@ const QString kHotkeyTitle = QStringLiteral("热键设置");
 const QString kBoxTitle = QStringLiteral("ZELQ屏幕录像助手");
 const QString kOptionsTitle = QStringLiteral("参数设置");
 
-// Where a button of the main window's column sits in a client area of this size: measured on a main
-// window laid out the same way in this process.
-template <typename Control>
-QPoint mainButton(QSize client, Control* TFrmScreenCam::*button) {
+// Where something of the main window sits in a client area of this size: measured on a main window laid
+// out the same way in this process. `where` answers in the window's client coordinates.
+template <typename Where>
+auto measureMain(QSize client, Where where) {
     test::ScriptedDialogs dialogs;
     QTemporaryDir dir;
     AppServices services;
@@ -44,10 +49,18 @@ QPoint mainButton(QSize client, Control* TFrmScreenCam::*button) {
     window.setAttribute(Qt::WA_DontShowOnScreen);
     window.resize(client);
     window.show();
-    QWidget* b = window.*button;
-    const QPoint centre = b->mapTo(&window, b->rect().center());
+    const auto answer = where(window);
     window.hide();
-    return centre;
+    return answer;
+}
+
+// Where a control (a button of the column, say) has its middle.
+template <typename Control>
+QPoint mainButton(QSize client, Control* TFrmScreenCam::*button) {
+    return measureMain(client, [button](TFrmScreenCam& w) {
+        QWidget* b = w.*button;
+        return b->mapTo(&w, b->rect().center());
+    });
 }
 
 // Where a control of the options dialog sits in its client area, measured the same way.
@@ -449,4 +462,85 @@ TEST_F(RecordingE2E, TheCompressorIntervalAndRateChosenInTheOptionsAreTheRecordi
     EXPECT_EQ(probe->frameRate, "25/1");
     EXPECT_GE(probe->positions, 50);  // a position every 40 ms for about three seconds; 100 ms gives 30
     EXPECT_TRUE(probe->decodesCleanly);
+}
+
+namespace {
+
+// Whether the 9 x 9 pixels round a point are all one colour (so scaling cannot change it).
+bool flatAround(const QImage& image, QPoint at) {
+    const QRgb c = image.pixel(at);
+    for (int dy = -4; dy <= 4; ++dy)
+        for (int dx = -4; dx <= 4; ++dx)
+            if (image.pixel(at + QPoint(dx, dy)) != c) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST_F(RecordingE2E, ARecordingJustMadePlaysInTheVideoPanel) {
+    // Something to record: a picture of coloured blocks in a window of its own, above the program.
+    QImage blocks(640, 480, QImage::Format_RGB32);
+    QPainter painter(&blocks);
+    const QColor colours[] = {QColor(200, 40, 40), QColor(40, 200, 40), QColor(40, 40, 200), QColor(230, 230, 60)};
+    for (int i = 0; i < 4; ++i) painter.fillRect((i % 2) * 320, (i / 2) * 240, 320, 240, colours[i]);
+    painter.end();
+    const QString blocksPath = QDir(session.home()).filePath("blocks.png");
+    ASSERT_TRUE(blocks.save(blocksPath));
+    QProcess viewer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", session.display());
+    viewer.setProcessEnvironment(env);
+    viewer.start("display", {"-title", "blocks", "-geometry", "+400+250", blocksPath});
+    ASSERT_TRUE(session.waitForWindow("blocks").has_value());
+
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
+    QThread::msleep(2500);
+    session.key("Escape");
+    ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
+    QThread::msleep(1500);  // the worker finishes the file
+    viewer.kill();
+    viewer.waitForFinished();
+    const QString file = session.recordingFolder() + "1.avi";
+    const auto probe = Session::probe(file);
+    ASSERT_TRUE(probe.has_value());
+    ASSERT_TRUE(probe->decodesCleanly);
+
+    // Select it in the list and play it with the column's button, then let it play to its end.
+    const QSize client = clientSize(session, main);
+    session.clickIn(main, measureMain(client, [](TFrmScreenCam& w) {
+                        return w.LbVideoList->viewport()->mapTo(&w, QPoint(30, 8));
+                    }));
+    session.clickIn(main, mainButton(client, &TFrmScreenCam::BtnReplayRec));
+    QThread::msleep(probe->positions * 100 + 2000);
+
+    // Where the panel is once the control bar shows, and what it shows against ffmpeg's last frame.
+    const QRect panel = measureMain(client, [](TFrmScreenCam& w) {
+        w.PnlVideoControl->show();
+        w.layout()->activate();
+        return QRect(w.SbVideoScreen->mapTo(&w, QPoint(0, 0)), w.SbVideoScreen->size());
+    });
+    const QString shotPath = QDir(session.home()).filePath("played.png");
+    ASSERT_TRUE(session.screenshot(shotPath));
+    const QImage shot = QImage(shotPath).copy(panel.translated(session.clientOrigin(main)));
+    const QImage frame = zelq::test::lastFrameByFfmpeg(file, probe->width, probe->height);
+    ASSERT_FALSE(frame.isNull());
+    int compared = 0, matching = 0;
+    QSet<QRgb> seen;
+    for (int gy = 1; gy < 16; ++gy) {
+        for (int gx = 1; gx < 16; ++gx) {
+            const QPoint inPanel(shot.width() * gx / 16, shot.height() * gy / 16);
+            const QPoint inFrame(frame.width() * gx / 16, frame.height() * gy / 16);
+            if (!flatAround(frame, inFrame)) continue;
+            ++compared;
+            const QRgb want = frame.pixel(inFrame), got = shot.pixel(inPanel);
+            if (std::abs(qRed(want) - qRed(got)) <= 16 && std::abs(qGreen(want) - qGreen(got)) <= 16 &&
+                std::abs(qBlue(want) - qBlue(got)) <= 16) {
+                ++matching;
+                seen.insert(want);
+            }
+        }
+    }
+    EXPECT_GE(compared, 40);
+    EXPECT_GE(matching, compared * 9 / 10) << matching << " of " << compared;
+    EXPECT_GE(seen.size(), 4) << "the blocks are part of what the panel shows";
 }

@@ -1,0 +1,59 @@
+#pragma once
+// The video of one media file: libavformat reads it, libavcodec decodes its first video stream. Any other
+// streams (sound, subtitles) are discarded by the demuxer, so a file with sound plays its picture.
+//
+// Positions are the stream's own ticks (its time base: 1/rate for our recordings, so a tick is a frame
+// position). A position with no frame of its own (an empty position of our recordings) simply has no
+// decoded picture: the one before it stands until the next one is due.
+//
+// Not thread-safe: opened on the UI thread, then used by the decoding worker alone.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "app/player/mci.h"
+#include "platform/raii.h"
+
+namespace zelq {
+
+class MediaSource {
+public:
+    // MMSYSERR_NOERROR and the source, or an error code and no source.
+    static MCIERROR open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out);
+
+    // The picture size (for our recordings coded larger than their picture, the picture's own size).
+    int width() const { return width_; }
+    int height() const { return height_; }
+    AVRational timeBase() const { return timeBase_; }
+    std::int64_t start() const { return start_; }
+    // Ticks from start() to the end of the stream, empty positions included; 0 when the file does not
+    // say (the end is then known only once it is reached).
+    std::int64_t length() const { return length_; }
+    // Ticks one frame lasts, from the stream's frame rate (1 for our recordings).
+    std::int64_t frameTicks() const { return frameTicks_; }
+
+    // The next decoded frame, or null at the end of the stream (or on a read error, which ends it too).
+    // The frame's position from start() is in `position`.
+    AvFramePtr decodeNext(std::int64_t& position);
+    // Back to the first frame. False when the file cannot seek.
+    bool rewind();
+
+private:
+    MediaSource() = default;
+    std::int64_t positionOf(const AVFrame& frame) const;
+
+    AvInputContextPtr ctx_;
+    AvCodecContextPtr decoder_;
+    AvPacketPtr packet_;
+    int index_ = -1;
+    int width_ = 0, height_ = 0;
+    AVRational timeBase_{1, 1};
+    std::int64_t start_ = 0;
+    std::int64_t length_ = 0;
+    std::int64_t frameTicks_ = 1;
+    std::int64_t lastPosition_ = -1;  // frames without a timestamp follow the one before
+    bool draining_ = false;
+};
+
+}  // namespace zelq
