@@ -23,7 +23,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# User and system ticks of a process and every process below it (the browser's helpers run as children).
+cpu_ticks() {
+  local total=0 pid t
+  for pid in $1 $(pgrep -d ' ' -P "$1" 2>/dev/null); do
+    [ "$pid" = "$1" ] || { total=$((total + $(cpu_ticks "$pid"))); continue; }
+    t=$(awk '{print $14 + $15}' "/proc/$pid/stat" 2>/dev/null || echo 0)
+    total=$((total + t))
+  done
+  echo "$total"
+}
 # Per cent of one core used between tick counts $1 and $2 over $3 seconds.
 share() { awk -v a="$1" -v b="$2" -v s="$3" -v t="$tck" 'BEGIN { printf "%.2f", (b - a) * 100 / (s * t) }'; }
 
