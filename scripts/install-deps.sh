@@ -11,7 +11,7 @@ packages=(
   # video
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # screen and keys
-  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev
   # tests, benches and looking at the program
   libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick
   # Chinese text on screen

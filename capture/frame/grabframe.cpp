@@ -17,35 +17,46 @@ Frame captureFailed(Dialogs& dialogs) {
     return {};
 }
 
-void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, QImage& image, int left, int top) {
+// The arrow goes over a copy of the few pixels under it, converted into the frame: the image itself may be
+// the recording's kept picture of the screen, and an arrow left in it would stay behind in later frames.
+void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, const QImage& image, Frame& frame,
+                 int left, int top) {
     const std::optional<QPoint> pointer = grabber.pointerPosition();
     if (!pointer)
         return;
     // The arrow is placed by its own hot spot, so its tip is at the pointer whatever shape the cursor on
     // screen has (a text cursor's hot spot sits in its middle and would push the arrow off the point).
     const CursorImage& arrow = settings.ArrowCursor ? *settings.ArrowCursor : standardArrowCursor();
-    drawCursor(image, arrow, *pointer - QPoint(left, top) - arrow.hotSpot);
+    const QPoint topLeft = *pointer - QPoint(left, top) - arrow.hotSpot;
+    const QRect under = QRect(topLeft, arrow.image.size()) & image.rect();
+    if (under.isEmpty())
+        return;
+    QImage patch = image.copy(under);
+    drawCursor(patch, arrow, topLeft - under.topLeft());
+    PaintIntoDIB(frame, patch, under.topLeft());
 }
 
 }  // namespace
 
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
-                Dialogs& dialogs, int left, int top, int width, int height) {
+                Dialogs& dialogs, int left, int top, int width, int height, QImage* kept) {
     FrameWindowHooks* window = settings.ShowFrame ? worker : nullptr;
     if (window) {
         if (settings.FollowSource)
             window->moveFrame(left, top, width, height);
         window->flash(true);
     }
-    QImage image;
-    if (!grabber.grab(left, top, width, height, image))
+    QImage own;
+    QImage& image = kept ? *kept : own;
+    const bool grabbed = kept ? grabber.grabChanges(left, top, width, height, image)
+                              : grabber.grab(left, top, width, height, image);
+    if (!grabbed)
         return captureFailed(dialogs);
-    if (settings.DrawCursor)
-        drawPointer(grabber, settings, image, left, top);
-
     Frame frame = BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(dialogs);
+    if (settings.DrawCursor)
+        drawPointer(grabber, settings, image, frame, left, top);
     if (window)
         window->flash(false);
     return frame;

@@ -9,8 +9,9 @@
 // its worker exists, the worker as FrameWindowHooks. Its own GrabFrame member forwards here.
 //
 // Thread rules: runs on the thread that owns `grabber` (see ScreenGrabber). On the recording worker the
-// hooks hand the window work to the UI thread and wait for it (twice a frame); that cannot deadlock
-// because the UI thread never waits for the worker while a recording runs. Message boxes are carried to
+// hooks hand the window work to the UI thread: the colours are posted, a move is waited for (only when the
+// source has moved); that cannot deadlock because the UI thread never waits for the worker while a
+// recording runs. Message boxes are carried to
 // the UI thread by Dialogs and block the caller until answered.
 
 #include "capture/frame/frame.h"
@@ -21,6 +22,7 @@ namespace zelq {
 class Dialogs;
 class ScreenGrabber;
 
+
 struct GrabSettings {
     int BitsPerPixel = 32;      // depth of the frame: 8, 16, 24 or 32
     bool DrawCursor = true;     // draw the pointer (as ArrowCursor) into the frame
@@ -30,8 +32,8 @@ struct GrabSettings {
     const CursorImage* ArrowCursor = nullptr;
 };
 
-// The frame window as the recording worker reaches it. Each call returns once the UI thread has done the
-// work.
+// The frame window as the recording worker reaches it. moveFrame returns once the UI thread has moved the
+// window; flash only posts the colour.
 class FrameWindowHooks {
 public:
     virtual ~FrameWindowHooks() = default;
@@ -42,7 +44,11 @@ public:
 // Grabs (left, top, width, height) in screen pixels. `worker` is the recording worker, or nullptr when
 // none runs (the compressor probe): then the frame window is left alone. Returns none after showing
 // "Error capturing a frame!" when no frame can be made (empty rectangle, no memory, no screen).
+//
+// `kept`, when given, is the picture of the screen that a recording keeps from pass to pass: only what the
+// server has drawn since the last pass is read back into it (ScreenGrabber::grabChanges). The pointer is
+// never drawn into it.
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
-                Dialogs& dialogs, int left, int top, int width, int height);
+                Dialogs& dialogs, int left, int top, int width, int height, QImage* kept = nullptr);
 
 }  // namespace zelq

@@ -28,7 +28,7 @@ struct CaptureStats {
 struct CaptureLoopSteps {
     std::function<bool()> recording;                       // the stop signal, read before passes and after sleeps
     std::function<Frame()> grab;                           // none ends the loop (the grabber has told the user)
-    std::function<bool(int position, const Frame&)> write; // false: the write failed
+    std::function<bool(int position, Frame&)> write;       // false: the write failed; may take the frame
     std::function<void()> progress;                        // at most every 500 ms
 };
 

@@ -1,7 +1,9 @@
 // RecordAVI: one whole recording, from the version check to the closed file.
 #include <QFile>
+#include <QImage>
 #include <QThread>
 
+#include "capture/scrcam/framewriter.h"
 #include "capture/scrcam/recordingfile.h"
 #include "capture/scrcam/recordthread.h"
 #include "capture/scrcam/scrcam.h"
@@ -99,19 +101,25 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         raise(OnRecordStart);
         CaptureLoopSteps steps;
         steps.recording = [this] { return Recording.load(); };
+        // The screen as the last pass saw it: each pass reads back only what has been drawn since.
+        QImage kept;
         steps.grab = [&] {
-            if (!FollowSource) return grabFor(hooks, area.x(), area.y(), area.width(), area.height());
+            if (!FollowSource) return grabFor(hooks, area.x(), area.y(), area.width(), area.height(), &kept);
             // The stream's size is fixed; a moved or resized source is captured at that size from its
             // current position.
             const QRect now = source.get();
-            return grabFor(hooks, now.x(), now.y(), area.width(), area.height());
+            return grabFor(hooks, now.x(), now.y(), area.width(), area.height(), &kept);
         };
-        steps.write = [&](int position, const Frame& f) {
+        // Position n is encoded and written while position n + 1 is grabbed.
+        FrameWriter writer([&](int position, const Frame& f) {
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
-        };
+        });
+        steps.write = [&](int position, Frame& f) { return writer.submit(position, f); };
         steps.progress = [this] { raise(OnProgress); };
-        if (RunCaptureLoop(MsPerFrame, clock_, steps, Stats) != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
+        const CaptureLoopEnd end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
+        writer.finish();
+        if (end != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
     }
     // A compressor that could not hand over its last frames, or an index the disk refused, is a failed
     // recording, not a finished one.

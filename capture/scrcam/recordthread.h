@@ -3,7 +3,8 @@
 // for a rerun with the default compressor, and ends. The engine deletes it once it has finished.
 //
 // It is also the frame window's hook for GrabFrame: moving and painting the window are carried to the
-// UI thread (SyncMoveFrame, SyncPaintFrame) and the worker waits until they have run.
+// UI thread (SyncMoveFrame, SyncPaintFrame). The worker waits for a move, which must be done before the
+// capture; a paint is only posted.
 
 #include <QString>
 #include <QThread>
@@ -32,8 +33,9 @@ public:
     std::atomic<int> PendingWidth{0};
     std::atomic<int> PendingHeight{0};
 
-    // UI thread: paint and place the frame window, while the engine is still recording.
-    void SyncPaintFrame();
+    // UI thread: paint (in the colour the flash posted) and place the frame window, while the engine is
+    // still recording.
+    void SyncPaintFrame(quint32 colour);
     void SyncMoveFrame();
 
     // Worker: the frame window's hooks for GrabFrame.
@@ -43,6 +45,9 @@ public:
 protected:
     // Execute.
     void run() override;
+
+private:
+    bool frameMoved_ = false;  // worker only: the Pending bounds have been handed over once
 };
 
 }  // namespace zelq

@@ -132,13 +132,19 @@ void TScreenCam::onUiThread(const std::function<void()>& fn) {
 void TScreenCam::Flash(bool capturing) {
     TRecordAVIThread* worker = qobject_cast<TRecordAVIThread*>(QThread::currentThread());
     if (!worker) return;
-    worker->PendingColor = capturing ? 0x00B4FFFFu : 0x0050FF00u;  // RGB(255,255,180), RGB(0,255,80)
-    onUiThread([worker] { worker->SyncPaintFrame(); });
+    const quint32 colour = capturing ? 0x00B4FFFFu : 0x0050FF00u;  // RGB(255,255,180), RGB(0,255,80)
+    worker->PendingColor = colour;
+    // The colour is cosmetic, so the worker posts it and goes on grabbing: waiting for the UI thread twice
+    // a pass took most of a pass at high rates. Posted calls run in the order posted, so each capture is
+    // still yellow, then green; the colour travels with the call because PendingColor may have moved on by
+    // the time it runs. The worker is the call's receiver, so a call still queued when the worker is
+    // deleted goes with it.
+    QMetaObject::invokeMethod(worker, [worker, colour] { worker->SyncPaintFrame(colour); }, Qt::QueuedConnection);
 }
 
 Frame TScreenCam::GrabFrame(int left, int top, int width, int height) { return grabFor(nullptr, left, top, width, height); }
 
-Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height) {
+Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, QImage* kept) {
     GrabSettings settings;
     settings.BitsPerPixel = BitsPerPixel;
     settings.DrawCursor = DrawCursor;
@@ -146,7 +152,7 @@ Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width
     settings.FollowSource = FollowSource;
     settings.ArrowCursor = ArrowCursor;
     return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, *workerDialogs_, left, top, width,
-                           height);
+                           height, kept);
 }
 
 void TScreenCam::raise(const Notification& notification) {

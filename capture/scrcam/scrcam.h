@@ -7,7 +7,9 @@
 // The stop signal is Recording alone: the UI thread writes it, the worker reads it before each pass and
 // after each sleep slice. The settings are written by the UI thread only while no recording runs; the
 // statistics are written by the worker and are atomics. Whatever the worker does to a window (the frame
-// window, a message box) is carried to the UI thread and the worker waits for it; the UI thread never
+// window, a message box) is carried to the UI thread; the worker waits for it, except for the frame
+// window's colours, which are only posted. The encoder runs on a thread of the worker's own (FrameWriter),
+// so the next position is grabbed while the last is written. The UI thread never
 // waits for the worker, except when the engine is destroyed during a recording, and then it keeps
 // running those hand-offs while it waits, so neither side can block the other.
 
@@ -28,6 +30,7 @@
 #include "platform/dialogs.h"
 #include "platform/screen/arrowcursor.h"
 
+class QImage;
 class QWidget;
 
 namespace zelq {
@@ -136,7 +139,8 @@ public:
 
 private:
     friend class TRecordAVIThread;
-    Frame grabFor(FrameWindowHooks* worker, int left, int top, int width, int height);
+    // `kept`: the recording's picture of the screen, updated from what changed (see GrabFrame).
+    Frame grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, QImage* kept = nullptr);
     // Worker: creates the file with the format of `frame` (then released), runs the capture loop over
     // `area` and finishes the file; the first failing AVI call's status, or AVIERR_OK.
     HRESULT writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,

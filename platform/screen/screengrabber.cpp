@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "damagewatch.h"
 #include "pixellayout.h"
 #include "platform/raii.h"
 
@@ -25,6 +26,9 @@ struct ScreenGrabber::Impl {
     // The segment is declared before its attachment so that the server detaches before the memory goes.
     SharedMemorySegment segment;
     XcbShmAttachment attachment;
+    // Made on the first grabChanges; goes before the connection it was made on.
+    std::unique_ptr<DamageWatch> damage;
+    QRect tracked;  // the rectangle whose picture the last grabChanges left; empty: none
 };
 
 namespace {
@@ -158,7 +162,61 @@ bool ScreenGrabber::grab(int left, int top, int width, int height, QImage& image
         return true;
     const QRect onScreen(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                          static_cast<int>(y1 - y0));
-    return fetch(onScreen, image, QPoint(static_cast<int>(x0 - left), static_cast<int>(y0 - top)));
+    if (fetch(onScreen, image, QPoint(static_cast<int>(x0 - left), static_cast<int>(y0 - top))))
+        return true;
+    // The server refuses a rectangle past the screen's edge: the screen may have shrunk since we connected
+    // (a resolution change). Read it at its new size, black where the screen is gone.
+    return refreshScreenSize() && grab(left, top, width, height, image);
+}
+
+bool ScreenGrabber::followsDamage() {
+    if (!isConnected()) return false;
+    if (!d_->damage) d_->damage = std::make_unique<DamageWatch>(d_->connection.get(), d_->root);
+    return d_->damage->available();
+}
+
+bool ScreenGrabber::grabWhole(const QRect& wanted, QImage& kept) {
+    // Damage is forgotten before the read: what is drawn during it is either in the read or reported next.
+    if (followsDamage()) d_->damage->clear();
+    d_->tracked = QRect();
+    if (!grab(wanted.x(), wanted.y(), wanted.width(), wanted.height(), kept)) return false;
+    d_->tracked = wanted;
+    return true;
+}
+
+bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage& kept) {
+    const QRect wanted(left, top, width, height);
+    const bool keptIsOurs = wanted == d_->tracked && kept.size() == wanted.size() &&
+                            kept.format() == QImage::Format_RGB32 && kept.isDetached();
+    if (!keptIsOurs || !followsDamage() || refreshScreenSize()) return grabWhole(wanted, kept);
+    const std::optional<std::vector<QRect>> drawn = d_->damage->take();
+    if (!drawn) return grabWhole(wanted, kept);
+    // A region in many pieces costs a request each: past a few dozen, one read of their bounds is cheaper.
+    constexpr std::size_t kMostPieces = 48;
+    std::vector<QRect> pieces;
+    if (drawn->size() > kMostPieces) {
+        QRect bounds;
+        for (const QRect& r : *drawn) bounds |= r;
+        pieces.push_back(bounds);
+    } else {
+        pieces = *drawn;
+    }
+    const QRect visible = wanted & QRect(0, 0, d_->width, d_->height);
+    for (const QRect& piece : pieces) {
+        const QRect part = piece & visible;
+        if (part.isEmpty()) continue;
+        if (!fetch(part, kept, part.topLeft() - wanted.topLeft())) return grabWhole(wanted, kept);
+    }
+    return true;
+}
+
+bool ScreenGrabber::refreshScreenSize() {
+    xcb_connection_t* c = d_->connection.get();
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, d_->root), nullptr));
+    if (!geometry || (geometry->width == d_->width && geometry->height == d_->height)) return false;
+    d_->width = geometry->width;
+    d_->height = geometry->height;
+    return true;
 }
 
 bool ScreenGrabber::fetch(const QRect& onScreen, QImage& image, QPoint at) {

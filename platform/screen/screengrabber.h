@@ -10,7 +10,8 @@
 // grab, grown only when a larger rectangle is asked for; building a segment and having the server attach
 // it costs more than the copy itself. Where the server refuses shared memory (a display on another
 // machine, or no MIT-SHM) every grab is a plain GetImage request instead, which copies the pixels through
-// the socket.
+// the socket. A recording grabs with grabChanges, which reads back only what the server has drawn since
+// the last pass.
 
 #include <QImage>
 #include <QPoint>
@@ -53,6 +54,15 @@ public:
     // connection or a screen format this grabber cannot read.
     bool grab(int left, int top, int width, int height, QImage& image);
 
+    // Keeps `kept` equal to what grab() would give for the rectangle, reading back only the parts the
+    // server reports drawn since the last call (DAMAGE). The whole rectangle is read when `kept` is not
+    // this rectangle's picture from the last call (another rectangle, size or a fresh image), when the
+    // server cannot report damage, and when the screen has changed size (the part now off it is black).
+    // Fails as grab() does; the next call then reads everything again.
+    bool grabChanges(int left, int top, int width, int height, QImage& kept);
+    // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
+    bool followsDamage();
+
     // The pointer's position in screen coordinates, or none when the server does not answer.
     std::optional<QPoint> pointerPosition();
     // The hot spot of the cursor now shown (XFixes), or none without the XFixes extension.
@@ -61,6 +71,9 @@ public:
 private:
     struct Impl;
     bool fetch(const QRect& onScreen, QImage& image, QPoint at);
+    bool grabWhole(const QRect& wanted, QImage& kept);
+    // Reads the root window's size again; true when it changed.
+    bool refreshScreenSize();
     bool fetchShared(const QRect& onScreen, QImage& image, QPoint at);
     bool fetchPlain(const QRect& onScreen, QImage& image, QPoint at);
     bool ensureSegment(std::size_t bytes);
