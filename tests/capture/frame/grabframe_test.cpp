@@ -108,6 +108,27 @@ TEST_F(GrabFrameTest, CutsTheArrowAtTheRectangleEdge) {
                   expectedFrame(screen(), 32)));
 }
 
+TEST_F(GrabFrameTest, ARecordingsKeptPictureNeverKeepsTheArrow) {
+    QImage kept;
+    const auto grabKept = [&](QPoint p, int depth) {
+        Frame frame;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            test::warpPointer(p);
+            frame = GrabFrame(grabber, GrabSettings{depth, true, false, false, nullptr}, nullptr, dialogs, rect.x(),
+                              rect.y(), rect.width(), rect.height(), &kept);
+            if (grabber.pointerPosition() == p) break;
+        }
+        return frame;
+    };
+    const QPoint inside(300, 250), outside = rect.bottomRight() + QPoint(6, 10);
+    for (const int depth : {8, 16, 24, 32}) {
+        SCOPED_TRACE(depth);
+        EXPECT_TRUE(sameBlock(grabKept(inside, depth), expectedFrame(withArrow(screen(), inside - rect.topLeft()), depth)));
+        EXPECT_EQ(kept, screen());
+        EXPECT_TRUE(sameBlock(grabKept(outside, depth), expectedFrame(screen(), depth)));
+    }
+}
+
 // The frame window as the worker reaches it, writing down what it is asked to do.
 struct RecordingHooks : FrameWindowHooks {
     std::vector<std::string> calls;

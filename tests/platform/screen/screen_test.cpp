@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <climits>
+#include <memory>
 
 #include "platform/screen/pixellayout.h"
 #include "platform/screen/screengrabber.h"
@@ -84,6 +85,41 @@ TEST(ScreenGrabber, GivesBlackWhereTheRectangleLeavesTheScreen) {
         EXPECT_EQ(image, black);
         EXPECT_FALSE(g.grab(0, 0, 0, 10, image));
         EXPECT_FALSE(g.grab(0, 0, 10, -1, image));
+    }
+}
+
+TEST(ScreenGrabber, ReadingOnlyWhatChangedKeepsThePictureAWholeGrabGives) {
+    // Scripted changes over a recorded rectangle, partly off the screen's right edge: after each, the kept
+    // picture must equal a whole grab. Other clients' windows reach the server on their own connections,
+    // so each check grabs until the two agree; a change the damage missed never heals and times out.
+    const QRect area(1500, 300, 500, 300);
+    for (const Transport transport : {Transport::SharedMemoryIfPossible, Transport::Plain}) {
+        ScreenGrabber g(transport);
+        ASSERT_TRUE(g.followsDamage());
+        QImage kept;
+        const auto agrees = [&] {
+            return test::waitUntil(
+                [&] { return g.grabChanges(area.x(), area.y(), area.width(), area.height(), kept) &&
+                             kept == grabbed(g, area); },
+                std::chrono::seconds(3));
+        };
+        auto base = std::make_unique<test::PatternWindow>(QRect(1400, 250, 500, 400), test::patternImage(500, 400, 11));
+        EXPECT_TRUE(agrees());
+        {
+            const test::PatternWindow over(QRect(1600, 350, 120, 90), test::patternImage(120, 90, 12));
+            EXPECT_TRUE(agrees());
+            const test::PatternWindow edge(QRect(1450, 500, 80, 200), test::patternImage(80, 200, 13));
+            EXPECT_TRUE(agrees());
+        }
+        EXPECT_TRUE(agrees());  // both gone: the base shows again where they were
+        base.reset();
+        EXPECT_TRUE(agrees());
+        const QImage before = kept;
+        // Another rectangle is never patched from the last one's picture.
+        const test::PatternWindow other(QRect(0, 0, 200, 100), test::patternImage(200, 100, 14));
+        ASSERT_TRUE(g.grabChanges(0, 0, 200, 100, kept));
+        EXPECT_EQ(kept, other.picture());
+        EXPECT_NE(kept.size(), before.size());
     }
 }
 
