@@ -13,7 +13,7 @@ packages=(
   # screen and keys
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev
   # tests, benches and looking at the program
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick xterm
   # Chinese text on screen
   fonts-wqy-zenhei
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb

@@ -27,9 +27,9 @@ double median(std::vector<double> values) {
     return *middle;
 }
 
-// The median milliseconds of kRuns calls of body; a first call, not counted, pays for first touches.
-template <typename Body>
-double medianMs(Body&& body) {
+}  // namespace
+
+double medianMs(const std::function<void()>& body) {
     body();
     std::vector<double> times(kRuns);
     QElapsedTimer timer;
@@ -40,6 +40,8 @@ double medianMs(Body&& body) {
     }
     return median(std::move(times));
 }
+
+namespace {
 
 void line(const char* what, double ms, double memcpyMs) {
     std::printf("  %-44s %7.2f ms  %5.1f x memcpy\n", what, ms, ms / memcpyMs);

@@ -4,6 +4,8 @@
 //
 // Thread rules: UI thread (the engine's and the pattern's thread).
 
+#include <functional>
+
 namespace zelq {
 class TScreenCam;
 }
@@ -11,6 +13,9 @@ class TScreenCam;
 namespace zelq::bench {
 
 class PatternProcess;
+
+// The median milliseconds of 50 calls of body; a first call, not counted, pays for first touches.
+double medianMs(const std::function<void()>& body);
 
 // Prints the figures for a frame of width x height taken at (0, 0).
 void printGrabFigures(TScreenCam& cam, PatternProcess& pattern, int width, int height);

@@ -1,0 +1,75 @@
+// engine_record: one recording of the whole screen by the capture engine with its frame window, at a rate
+// of the caller's choosing, for the rate bench (bench/rates) to set beside ffmpeg on the same screen; or,
+// with "grab", what one frame costs to read on this screen, beside a memcpy of the same bytes.
+//
+// Usage (on the display in $DISPLAY):
+//   engine_record grab
+//       prints: memcpy ms, whole grab ms, grab of what changed ms (medians of 50)
+//   engine_record FPS SECONDS FILE
+//       records with MSVC at MsPerFrame 1000 / FPS and PlaybackRate FPS; prints on one line: frames
+//       written, skipped positions, CPU per cent of one core (the whole process, all threads, from the
+//       start to the worker's end), wall seconds. Exit status 1 when the recording failed.
+#include <QApplication>
+#include <QWidget>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "bench/engine/answeringdialogs.h"
+#include "bench/engine/enginerun.h"
+#include "bench/engine/grabfigures.h"
+#include "capture/scrcam/scrcam.h"
+#include "platform/clock.h"
+#include "platform/screen/screengrabber.h"
+
+namespace {
+
+using namespace zelq;
+using namespace zelq::bench;
+
+int grabFigures(ScreenGrabber& grabber) {
+    const int w = grabber.width(), h = grabber.height();
+    const std::size_t bytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
+    std::vector<char> from(bytes, 1), to(bytes, 0);
+    const double copy = medianMs([&] {
+        std::memcpy(to.data(), from.data(), bytes);
+        asm volatile("" : : "r"(to.data()) : "memory");  // the copy must happen
+    });
+    QImage whole, kept;
+    const double grab = medianMs([&] { grabber.grab(0, 0, w, h, whole); });
+    const double changes = medianMs([&] { grabber.grabChanges(0, 0, w, h, kept); });
+    std::printf("%.3f %.3f %.3f\n", copy, grab, changes);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    ScreenGrabber& screen = ScreenGrabber::forCurrentThread();
+    if (!screen.isConnected()) {
+        std::fprintf(stderr, "no display\n");
+        return 1;
+    }
+    if (args.size() == 2 && args.at(1) == QLatin1String("grab")) return grabFigures(screen);
+    const int fps = args.size() == 4 ? args.at(1).toInt() : 0;
+    const int seconds = args.size() == 4 ? args.at(2).toInt() : 0;
+    if (fps < 1 || fps > 1000 || seconds < 1) {
+        std::fprintf(stderr, "usage: engine_record grab | engine_record FPS SECONDS FILE\n");
+        return 2;
+    }
+    AnsweringDialogs dialogs;
+    QWidget owner;
+    QWidget source;  // never shown: the engine only reads its bounds, the whole screen
+    source.setGeometry(0, 0, screen.width(), screen.height());
+    TScreenCam cam(&owner, dialogs, systemClock());
+    cam.EnumerateCodecs();
+    cam.MsPerFrame = 1000 / fps;
+    cam.PlaybackRate = fps;
+    const EngineRecording r = recordWithEngine(cam, source, 0, seconds, args.at(3));
+    for (const QString& message : dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions, 100.0 * r.cpuSeconds / r.wallSeconds,
+                r.wallSeconds);
+    return r.looped && r.ended ? 0 : 1;
+}

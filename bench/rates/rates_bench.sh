@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The recording engine, with its frame window, recording a whole private X screen at 10, 30 and 60
+# positions a second, beside ffmpeg's x11grab with msvideo1 and with libx264 (ultrafast) at the same rate
+# on the same screen in the same run. Three screens: still (the bare desktop), scroll (an xterm filling
+# the screen, scrolling text about 60 lines a second) and pattern (engine_pattern: every pixel changes
+# about 30 times a second). For each screen it also prints what one frame costs to read: a memcpy of the
+# same bytes, a whole grab, a grab of what changed.
+#
+# Columns: frames stored, empty positions (ffprobe's length less its packets), CPU per cent of one core
+# (user + system of the recording process, all threads), file size.
+#
+# Usage: bench/rates/rates_bench.sh [build dir] [seconds] [cell ...]
+#   build dir: a debug build (it has the benches), default build/debug; seconds per recording, default 30;
+#   a cell is SIZE:SCREEN:RATE, e.g. 1080:scroll:60 or 2160:pattern:30; default: every cell.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$here/build/debug}
+seconds=${2:-30}
+shift $(( $# > 2 ? 2 : $# ))
+cells=("$@")
+if [ ${#cells[@]} -eq 0 ]; then
+  for size in 1080 2160; do for screen in still scroll pattern; do for rate in 10 30 60; do
+    cells+=("$size:$screen:$rate"); done; done; done
+fi
+record=$build/bench/engine/engine_record
+pattern=$build/bench/engine/engine_pattern
+[ -x "$record" ] && [ -x "$pattern" ] || { echo "build the benches first: scripts/build.sh debug" >&2; exit 1; }
+
+work=$(mktemp -d)
+stop_screen() {
+  for p in ${scene_pid:-} ${wm_pid:-} ${xvfb_pid:-}; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  scene_pid= wm_pid= xvfb_pid=
+}
+trap 'stop_screen; rm -rf "$work"' EXIT
+
+start_display() {  # $1 width, $2 height
+  rm -f "$work/fd"
+  exec 3>"$work/fd"
+  Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp +extension MIT-SHM >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$work/fd" ] && break; sleep 0.1; done
+  export DISPLAY=":$(head -1 "$work/fd")"
+  export XDG_RUNTIME_DIR="$work"
+  openbox >/dev/null 2>&1 &
+  wm_pid=$!
+  sleep 1
+}
+
+start_scene() {  # $1 still|scroll|pattern, $2 width, $3 height
+  case "$1" in
+    still) ;;
+    scroll)
+      xterm -geometry "$(( $2 / 6 ))x$(( $3 / 13 ))+0+0" -e python3 -u -c '
+import itertools, time
+for i in itertools.count():
+    print(f"{i:09d} " + "the quick brown fox jumps over the lazy dog 0123456789 " * 6)
+    time.sleep(1 / 60)' >/dev/null 2>&1 &
+      scene_pid=$!
+      sleep 2 ;;
+    pattern)
+      coproc PATTERN { "$pattern"; }
+      scene_pid=$PATTERN_PID
+      read -r _ <&"${PATTERN[0]}" ;;
+  esac
+}
+
+probe() { ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_frames,nb_read_packets -of csv=p=0 "$1"; }
+size_mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+row() {  # recorder, file, cpu %
+  local length packets
+  IFS=, read -r length packets < <(probe "$2")
+  printf '  %-24s %7d %7d %7s %% %8s MB\n' "$1" "$packets" "$((length - packets))" "$3" "$(size_mb "$2")"
+  rm -f "$2"
+}
+ffmpeg_row() {  # name, rate, width, height, codec args...
+  local name=$1 rate=$2 w=$3 h=$4
+  shift 4
+  TIMEFORMAT='%U %S'
+  { time ffmpeg -v error -f x11grab -framerate "$rate" -video_size "${w}x${h}" -i "$DISPLAY" -t "$seconds" "$@" \
+    -y "$work/peer.avi" >/dev/null 2>&1; } 2>"$work/time"
+  local user sys
+  read -r user sys <"$work/time"
+  row "$name" "$work/peer.avi" "$(awk -v u="$user" -v s="$sys" -v d="$seconds" 'BEGIN { printf "%.1f", (u + s) * 100 / d }')"
+}
+
+echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg); $seconds s a recording"
+current=
+for cell in "${cells[@]}"; do
+  IFS=: read -r size screen rate <<<"$cell"
+  case "$size" in 1080) w=1920 h=1080 ;; 2160) w=3840 h=2160 ;; *) echo "no such size: $size" >&2; exit 2 ;; esac
+  if [ "$current" != "$size:$screen" ]; then
+    stop_screen
+    start_display "$w" "$h"
+    start_scene "$screen" "$w" "$h"
+    current=$size:$screen
+    read -r copy grab changes < <("$record" grab)
+    echo
+    echo "== ${w}x$h, $screen: one frame: memcpy $copy ms, whole grab $grab ms, grab of what changed $changes ms"
+    printf '  %-24s %7s %7s %9s %11s\n' recorder frames empty CPU size
+  fi
+  echo " -- $rate positions a second"
+  read -r _ _ cpu _ < <("$record" "$rate" "$seconds" "$work/ours.avi" 2>"$work/ours.log") || { cat "$work/ours.log" >&2; exit 1; }
+  row "engine (MSVC)" "$work/ours.avi" "$cpu"
+  ffmpeg_row "ffmpeg msvideo1" "$rate" "$w" "$h" -c:v msvideo1
+  ffmpeg_row "ffmpeg libx264 ultrafast" "$rate" "$w" "$h" -c:v libx264 -preset ultrafast
+done
+echo
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
