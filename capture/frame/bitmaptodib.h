@@ -22,10 +22,11 @@ class Dialogs;
 // left zero, so that the capture can go on with a black frame.
 Frame BitmapToDIB(const QImage& bitmap, int bitsPerPixel, Dialogs& dialogs);
 
-// Converts `patch` (Format_RGB32) into the pixels of a frame made by BitmapToDIB, its top-left pixel at
-// `at` in image coordinates (top-down), cut off where it leaves the frame. It lets a small picture (the
-// pointer) go over a frame without touching the image the frame came from. Nothing happens for a depth
-// BitmapToDIB cannot make.
-void PaintIntoDIB(Frame& frame, const QImage& patch, QPoint at);
+// Converts the `from` part of `source` (Format_RGB32) into the pixels of a frame made by BitmapToDIB, the
+// part's top-left pixel at `at` in image coordinates (top-down), cut off where it leaves either. It
+// brings a frame up to date with what changed on screen, and lets a small picture (the pointer) go over a
+// frame without touching the image the frame came from. Nothing happens for a depth BitmapToDIB cannot
+// make.
+void PaintIntoDIB(Frame& frame, const QImage& source, const QRect& from, QPoint at);
 
 }  // namespace zelq

@@ -42,6 +42,18 @@ Frame Frame::make(int width, int height, int bitsPerPixel, bool zeroed) {
     return frame;
 }
 
+Frame Frame::copy() const {
+    Frame twin;
+    if (!block_)
+        return twin;
+    twin.block_.reset(static_cast<std::byte*>(std::malloc(size_)));
+    if (!twin.block_)
+        return {};
+    std::memcpy(twin.block_.get(), block_.get(), size_);
+    twin.size_ = size_;
+    return twin;
+}
+
 BitmapInfoHeader Frame::header() const {
     BitmapInfoHeader header;
     if (block_)

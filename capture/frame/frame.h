@@ -28,6 +28,9 @@ public:
     // writer that fills every byte of them itself: zeroing 8 MB a frame costs more than encoding it.
     static Frame allocateForWriting(int width, int height, int bitsPerPixel);
 
+    // A block of its own with the same bytes; none for none or when the memory cannot be had.
+    Frame copy() const;
+
     explicit operator bool() const { return block_ != nullptr; }
     // The address of the block's first byte (the header), or nullptr for none.
     std::byte* data() { return block_.get(); }

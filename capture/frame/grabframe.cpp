@@ -1,6 +1,7 @@
 #include "grabframe.h"
 
 #include <QImage>
+#include <vector>
 
 #include "capture/frame/bitmaptodib.h"
 #include "capture/frame/cursordraw.h"
@@ -33,13 +34,30 @@ void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, const QIm
         return;
     QImage patch = image.copy(under);
     drawCursor(patch, arrow, topLeft - under.topLeft());
-    PaintIntoDIB(frame, patch, under.topLeft());
+    PaintIntoDIB(frame, patch, patch.rect(), under.topLeft());
+}
+
+// Brings the kept frame up to date with the parts of the kept image that changed and hands out a copy of
+// it (the copy goes to the encoder's thread; the kept one stays for the next pass).
+Frame keptFrame(KeptScreen& kept, const std::vector<QRect>& changed, int bitsPerPixel, Dialogs& dialogs) {
+    const BitmapInfoHeader header = kept.frame.header();
+    const bool current = kept.frame && header.biWidth == kept.image.width() &&
+                         header.biHeight == kept.image.height() && header.biBitCount == bitsPerPixel;
+    const bool convertible = bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
+    if (!current || !convertible) {
+        // BitmapToDIB tells of a depth it cannot make; the kept frame is then made anew every pass, so the
+        // message comes every pass, as without a kept frame.
+        kept.frame = BitmapToDIB(kept.image, bitsPerPixel, dialogs);
+    } else {
+        for (const QRect& part : changed) PaintIntoDIB(kept.frame, kept.image, part, part.topLeft());
+    }
+    return kept.frame.copy();
 }
 
 }  // namespace
 
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
-                Dialogs& dialogs, int left, int top, int width, int height, QImage* kept) {
+                Dialogs& dialogs, int left, int top, int width, int height, KeptScreen* kept) {
     FrameWindowHooks* window = settings.ShowFrame ? worker : nullptr;
     if (window) {
         if (settings.FollowSource)
@@ -47,12 +65,14 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
         window->flash(true);
     }
     QImage own;
-    QImage& image = kept ? *kept : own;
-    const bool grabbed = kept ? grabber.grabChanges(left, top, width, height, image)
+    QImage& image = kept ? kept->image : own;
+    std::vector<QRect> changed;
+    const bool grabbed = kept ? grabber.grabChanges(left, top, width, height, image, &changed)
                               : grabber.grab(left, top, width, height, image);
     if (!grabbed)
         return captureFailed(dialogs);
-    Frame frame = BitmapToDIB(image, settings.BitsPerPixel, dialogs);
+    Frame frame = kept ? keptFrame(*kept, changed, settings.BitsPerPixel, dialogs)
+                       : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(dialogs);
     if (settings.DrawCursor)

@@ -14,6 +14,8 @@
 // recording runs. Message boxes are carried to
 // the UI thread by Dialogs and block the caller until answered.
 
+#include <QImage>
+
 #include "capture/frame/frame.h"
 #include "platform/screen/arrowcursor.h"
 
@@ -45,10 +47,17 @@ public:
 // none runs (the compressor probe): then the frame window is left alone. Returns none after showing
 // "Error capturing a frame!" when no frame can be made (empty rectangle, no memory, no screen).
 //
-// `kept`, when given, is the picture of the screen that a recording keeps from pass to pass: only what the
-// server has drawn since the last pass is read back into it (ScreenGrabber::grabChanges). The pointer is
-// never drawn into it.
+// `kept`, when given, is what a recording keeps from pass to pass (see KeptScreen): only what the server
+// has drawn since the last pass is read back and converted. The pointer is never drawn into it.
+struct KeptScreen;
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
-                Dialogs& dialogs, int left, int top, int width, int height, QImage* kept = nullptr);
+                Dialogs& dialogs, int left, int top, int width, int height, KeptScreen* kept = nullptr);
+
+// The screen as a recording's last pass read it (ScreenGrabber::grabChanges), and the same converted
+// into a frame at the recording's depth. A still screen then costs a copy of that frame a pass.
+struct KeptScreen {
+    QImage image;
+    Frame frame;
+};
 
 }  // namespace zelq

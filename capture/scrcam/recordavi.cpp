@@ -1,8 +1,8 @@
 // RecordAVI: one whole recording, from the version check to the closed file.
 #include <QFile>
-#include <QImage>
 #include <QThread>
 
+#include "capture/frame/grabframe.h"
 #include "capture/scrcam/framewriter.h"
 #include "capture/scrcam/recordingfile.h"
 #include "capture/scrcam/recordthread.h"
@@ -102,7 +102,7 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         CaptureLoopSteps steps;
         steps.recording = [this] { return Recording.load(); };
         // The screen as the last pass saw it: each pass reads back only what has been drawn since.
-        QImage kept;
+        KeptScreen kept;
         steps.grab = [&] {
             if (!FollowSource) return grabFor(hooks, area.x(), area.y(), area.width(), area.height(), &kept);
             // The stream's size is fixed; a moved or resized source is captured at that size from its

@@ -144,7 +144,7 @@ void TScreenCam::Flash(bool capturing) {
 
 Frame TScreenCam::GrabFrame(int left, int top, int width, int height) { return grabFor(nullptr, left, top, width, height); }
 
-Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, QImage* kept) {
+Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, KeptScreen* kept) {
     GrabSettings settings;
     settings.BitsPerPixel = BitsPerPixel;
     settings.DrawCursor = DrawCursor;

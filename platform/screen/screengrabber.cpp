@@ -175,22 +175,24 @@ bool ScreenGrabber::followsDamage() {
     return d_->damage->available();
 }
 
-bool ScreenGrabber::grabWhole(const QRect& wanted, QImage& kept) {
+bool ScreenGrabber::grabWhole(const QRect& wanted, QImage& kept, std::vector<QRect>* changed) {
     // Damage is forgotten before the read: what is drawn during it is either in the read or reported next.
     if (followsDamage()) d_->damage->clear();
     d_->tracked = QRect();
     if (!grab(wanted.x(), wanted.y(), wanted.width(), wanted.height(), kept)) return false;
     d_->tracked = wanted;
+    if (changed) *changed = {QRect(QPoint(0, 0), wanted.size())};
     return true;
 }
 
-bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage& kept) {
+bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage& kept,
+                                std::vector<QRect>* changed) {
     const QRect wanted(left, top, width, height);
     const bool keptIsOurs = wanted == d_->tracked && kept.size() == wanted.size() &&
                             kept.format() == QImage::Format_RGB32 && kept.isDetached();
-    if (!keptIsOurs || !followsDamage() || refreshScreenSize()) return grabWhole(wanted, kept);
+    if (!keptIsOurs || !followsDamage() || refreshScreenSize()) return grabWhole(wanted, kept, changed);
     const std::optional<std::vector<QRect>> drawn = d_->damage->take();
-    if (!drawn) return grabWhole(wanted, kept);
+    if (!drawn) return grabWhole(wanted, kept, changed);
     // A region in many pieces costs a request each: past a few dozen, one read of their bounds is cheaper.
     constexpr std::size_t kMostPieces = 48;
     std::vector<QRect> pieces;
@@ -202,10 +204,12 @@ bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage
         pieces = *drawn;
     }
     const QRect visible = wanted & QRect(0, 0, d_->width, d_->height);
+    if (changed) changed->clear();
     for (const QRect& piece : pieces) {
         const QRect part = piece & visible;
         if (part.isEmpty()) continue;
-        if (!fetch(part, kept, part.topLeft() - wanted.topLeft())) return grabWhole(wanted, kept);
+        if (!fetch(part, kept, part.topLeft() - wanted.topLeft())) return grabWhole(wanted, kept, changed);
+        if (changed) changed->push_back(part.translated(-wanted.topLeft()));
     }
     return true;
 }

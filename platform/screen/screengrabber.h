@@ -18,6 +18,7 @@
 #include <QRect>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace zelq {
 
@@ -58,8 +59,9 @@ public:
     // server reports drawn since the last call (DAMAGE). The whole rectangle is read when `kept` is not
     // this rectangle's picture from the last call (another rectangle, size or a fresh image), when the
     // server cannot report damage, and when the screen has changed size (the part now off it is black).
-    // Fails as grab() does; the next call then reads everything again.
-    bool grabChanges(int left, int top, int width, int height, QImage& kept);
+    // Fails as grab() does; the next call then reads everything again. `changed` (if given) receives the
+    // parts of `kept` that were read, in its own coordinates: its whole rectangle after a whole read.
+    bool grabChanges(int left, int top, int width, int height, QImage& kept, std::vector<QRect>* changed = nullptr);
     // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
     bool followsDamage();
 
@@ -71,7 +73,7 @@ public:
 private:
     struct Impl;
     bool fetch(const QRect& onScreen, QImage& image, QPoint at);
-    bool grabWhole(const QRect& wanted, QImage& kept);
+    bool grabWhole(const QRect& wanted, QImage& kept, std::vector<QRect>* changed);
     // Reads the root window's size again; true when it changed.
     bool refreshScreenSize();
     bool fetchShared(const QRect& onScreen, QImage& image, QPoint at);

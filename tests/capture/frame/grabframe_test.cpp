@@ -109,7 +109,7 @@ TEST_F(GrabFrameTest, CutsTheArrowAtTheRectangleEdge) {
 }
 
 TEST_F(GrabFrameTest, ARecordingsKeptPictureNeverKeepsTheArrow) {
-    QImage kept;
+    KeptScreen kept;
     const auto grabKept = [&](QPoint p, int depth) {
         Frame frame;
         for (int attempt = 0; attempt < 20; ++attempt) {
@@ -124,9 +124,17 @@ TEST_F(GrabFrameTest, ARecordingsKeptPictureNeverKeepsTheArrow) {
     for (const int depth : {8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
         EXPECT_TRUE(sameBlock(grabKept(inside, depth), expectedFrame(withArrow(screen(), inside - rect.topLeft()), depth)));
-        EXPECT_EQ(kept, screen());
+        EXPECT_EQ(kept.image, screen());
         EXPECT_TRUE(sameBlock(grabKept(outside, depth), expectedFrame(screen(), depth)));
     }
+    // A window drawn over part of the rectangle: the kept frame takes the changed part, converted.
+    const test::PatternWindow over(QRect(rect.x() + 50, rect.y() - 20, 90, 70), test::patternImage(90, 70, 8));
+    const auto upToDate = [&] {
+        QImage now;
+        return grabber.grab(rect.x(), rect.y(), rect.width(), rect.height(), now) && now != screen() &&
+               sameBlock(grabKept(outside, 16), expectedFrame(now, 16));
+    };
+    EXPECT_TRUE(test::waitUntil(upToDate, std::chrono::seconds(3)));
 }
 
 // The frame window as the worker reaches it, writing down what it is asked to do.
