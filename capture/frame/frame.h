@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "platform/dibtypes.h"
 
@@ -49,7 +50,12 @@ public:
     void reset() {
         block_.reset();
         size_ = 0;
+        changedRows.clear();
     }
+
+    // The pixel rows (bottom-up, as stored) that may differ from the recording's frame before this one;
+    // empty: any row may. An encoder that compares frames can pass over the other rows unread.
+    std::vector<bool> changedRows;
 
 private:
     static Frame make(int width, int height, int bitsPerPixel, bool zeroed);

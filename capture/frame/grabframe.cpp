@@ -1,6 +1,7 @@
 #include "grabframe.h"
 
 #include <QImage>
+#include <algorithm>
 #include <vector>
 
 #include "capture/frame/bitmaptodib.h"
@@ -20,21 +21,30 @@ Frame captureFailed(Dialogs& dialogs) {
 
 // The arrow goes over a copy of the few pixels under it, converted into the frame: the image itself may be
 // the recording's kept picture of the screen, and an arrow left in it would stay behind in later frames.
-void drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, const QImage& image, Frame& frame,
-                 int left, int top) {
+// Answers where it went (image coordinates), empty for nowhere.
+QRect drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, const QImage& image, Frame& frame,
+                  int left, int top) {
     const std::optional<QPoint> pointer = grabber.pointerPosition();
     if (!pointer)
-        return;
+        return {};
     // The arrow is placed by its own hot spot, so its tip is at the pointer whatever shape the cursor on
     // screen has (a text cursor's hot spot sits in its middle and would push the arrow off the point).
     const CursorImage& arrow = settings.ArrowCursor ? *settings.ArrowCursor : standardArrowCursor();
     const QPoint topLeft = *pointer - QPoint(left, top) - arrow.hotSpot;
     const QRect under = QRect(topLeft, arrow.image.size()) & image.rect();
     if (under.isEmpty())
-        return;
+        return {};
     QImage patch = image.copy(under);
     drawCursor(patch, arrow, topLeft - under.topLeft());
     PaintIntoDIB(frame, patch, patch.rect(), under.topLeft());
+    return under;
+}
+
+// Flags the frame's rows (bottom-up) that the parts given (top-down image rectangles) cover.
+void flagRows(std::vector<bool>& rows, const QRect& part) {
+    const int height = static_cast<int>(rows.size());
+    for (int y = std::max(part.top(), 0); y <= std::min(part.bottom(), height - 1); ++y)
+        rows[static_cast<std::size_t>(height - 1 - y)] = true;
 }
 
 // Brings the kept frame up to date with the parts of the kept image that changed and hands out a copy of
@@ -75,8 +85,15 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
                        : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(dialogs);
-    if (settings.DrawCursor)
-        drawPointer(grabber, settings, image, frame, left, top);
+    const QRect pointer = settings.DrawCursor ? drawPointer(grabber, settings, image, frame, left, top) : QRect();
+    if (kept) {
+        // What differs from the last frame: what was read anew, and the arrow where it is and where it was.
+        frame.changedRows.assign(static_cast<std::size_t>(image.height()), false);
+        for (const QRect& part : changed) flagRows(frame.changedRows, part);
+        flagRows(frame.changedRows, pointer);
+        flagRows(frame.changedRows, kept->pointer);
+        kept->pointer = pointer;
+    }
     if (window)
         window->flash(false);
     return frame;

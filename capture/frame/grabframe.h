@@ -58,6 +58,7 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
 struct KeptScreen {
     QImage image;
     Frame frame;
+    QRect pointer;  // where the arrow went over the last frame (image coordinates); empty: nowhere
 };
 
 }  // namespace zelq

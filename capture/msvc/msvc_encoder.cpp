@@ -82,7 +82,8 @@ std::size_t MsvcEncoder::maxFrameBytes() const {
     return static_cast<std::size_t>(blocksWide_) * blocksHigh_ * msvc::kMaxBlockCodeBytes + 2;
 }
 
-std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame) {
+std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame,
+                                              const std::vector<bool>* changedRows) {
     if (!pixels)
         throw std::invalid_argument("Microsoft Video 1: no pixels");
     if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32)
@@ -98,6 +99,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
     if (!comparable)
         previous_.assign(stride * static_cast<std::size_t>(height_), 0);
     const bool key = first_ || keyRequested_ || (keyFrameEvery_ > 0 && framesSinceKey_ + 1 >= keyFrameEvery_);
+    const bool hinted = changedRows && changedRows->size() == static_cast<std::size_t>(height_);
 
     CodeWriter writer(output_.data());
     msvc::Block block;
@@ -107,8 +109,12 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
         const msvc::BandRows now = geometry.band(pixels, stride, s);
         const msvc::KeptRows before = geometry.band(previous_.data(), stride, s);
         bool bandChanged = !comparable;
-        for (int py = 0; py < 4 && !bandChanged; ++py)
-            bandChanged = std::memcmp(now.row[py], before.row[py], rowBytes) != 0;
+        for (int py = 0; py < 4 && !bandChanged; ++py) {
+            // A row the caller knows to be unchanged is not read at all: on a still screen, comparing
+            // every row was most of the cost of a frame.
+            const bool mayDiffer = !hinted || (*changedRows)[static_cast<std::size_t>(geometry.dibRow(s, py))];
+            bandChanged = mayDiffer && std::memcmp(now.row[py], before.row[py], rowBytes) != 0;
+        }
         if (!bandChanged && !key) {
             writer.skip(blocksWide_);
             continue;

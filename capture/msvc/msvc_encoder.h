@@ -38,7 +38,11 @@ public:
     // Encodes one frame given as DIB pixels: bottom-up rows padded to 4 bytes, bitsPerPixel 16 (x1r5g5b5),
     // 24 (BGR) or 32 (BGRX), width x height as constructed. Returns the compressed frame; keyFrame (may be
     // null) tells whether it holds no skips. Throws std::invalid_argument for another depth or no pixels.
-    std::vector<std::uint8_t> encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame);
+    // changedRows (may be null), one flag per DIB row (bottom-up): rows not flagged are the same as in the
+    // frame before, and their blocks are taken as unchanged without comparing them. The output is the same
+    // as without it, as long as every changed row is flagged.
+    std::vector<std::uint8_t> encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame,
+                                     const std::vector<bool>* changedRows = nullptr);
     // Makes the next frame a key frame, whatever the interval says (a caller that needs a place to seek to).
     void requestKeyFrame() { keyRequested_ = true; }
 

@@ -58,6 +58,34 @@ struct AviObjects {
     }
 };
 
+// Gathers the changed rows of the frames grabbed since the last one written, so that the frame written
+// next says what differs from the one the compressor saw last.
+class ChangedSinceWritten {
+public:
+    // A grabbed frame: its rows are added, and it is given all the rows gathered so far.
+    void add(Frame& frame) {
+        if (!frame) return;
+        if (frame.changedRows.empty() || unknown_) {
+            // A frame that cannot tell: every row may have changed, until a frame is written.
+            unknown_ = true;
+            frame.changedRows.clear();
+            return;
+        }
+        if (rows_.size() != frame.changedRows.size()) rows_.assign(frame.changedRows.size(), false);
+        for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i] = rows_[i] || frame.changedRows[i];
+        frame.changedRows = rows_;
+    }
+    // The frame last added is being written: nothing has changed since.
+    void written() {
+        rows_.assign(rows_.size(), false);
+        unknown_ = false;
+    }
+
+private:
+    std::vector<bool> rows_;
+    bool unknown_ = false;
+};
+
 }  // namespace
 
 HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,
@@ -103,19 +131,27 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         steps.recording = [this] { return Recording.load(); };
         // The screen as the last pass saw it: each pass reads back only what has been drawn since.
         KeptScreen kept;
+        // The rows changed since the last frame written: a pass whose frame is not written (two passes on
+        // one position) leaves its changes to the next frame that is.
+        ChangedSinceWritten changes;
         steps.grab = [&] {
-            if (!FollowSource) return grabFor(hooks, area.x(), area.y(), area.width(), area.height(), &kept);
             // The stream's size is fixed; a moved or resized source is captured at that size from its
             // current position.
-            const QRect now = source.get();
-            return grabFor(hooks, now.x(), now.y(), area.width(), area.height(), &kept);
+            const QRect at = FollowSource ? source.get() : area;
+            Frame f = grabFor(hooks, at.x(), at.y(), area.width(), area.height(), &kept);
+            changes.add(f);
+            return f;
         };
         // Position n is encoded and written while position n + 1 is grabbed.
         FrameWriter writer([&](int position, const Frame& f) {
+            AVIStreamHintChangedRows(avi.compressed, f.changedRows);
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
         });
-        steps.write = [&](int position, Frame& f) { return writer.submit(position, f); };
+        steps.write = [&](int position, Frame& f) {
+            changes.written();
+            return writer.submit(position, f);
+        };
         steps.progress = [this] { raise(OnProgress); };
         const CaptureLoopEnd end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
         writer.finish();

@@ -94,6 +94,10 @@ HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHe
     return pavi->setFormat(lPos, lpFormat, cbFormat);
 }
 
+void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows) {
+    if (pavi) pavi->hintChangedRows(std::move(rows));
+}
+
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten) {
     if (plSampWritten)

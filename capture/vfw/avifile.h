@@ -23,6 +23,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "capture/vfw/vfwtypes.h"
 
@@ -81,6 +82,11 @@ HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHe
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten = nullptr,
                        LONG* plBytesWritten = nullptr);
+// Not a Windows call: the rows (bottom-up, one flag per DIB row) of the next frame written to the stream
+// that may differ from the frame written before it. A compressor that compares frames then reads only
+// those; its output is the same as without the hint as long as every changed row is flagged. An empty
+// list, or one of another length, says nothing. Used once, by the next write.
+void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows);
 // Not Windows calls: a release cannot say that it failed, yet a recorder must know whether its file was
 // finished. AVIStreamFinish hands a compressed stream's remaining frames to the file now (frame-threaded
 // compressors hold several); AVIFileFinish writes the index and the final header counts now. Each answers

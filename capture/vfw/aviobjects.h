@@ -3,6 +3,7 @@
 // (avireader.h), and its streams. The AVIFile calls (avifile.cpp) check their arguments and pass the
 // call to the object; what an object cannot do it answers with the code Windows gives for it.
 
+#include <vector>
 #include <memory>
 
 #include "capture/vfw/avifile.h"
@@ -27,6 +28,8 @@ public:
                           LONG* /*samplesWritten*/, LONG* /*bytesWritten*/) {
         return AVIERR_READONLY;
     }
+    // Rows of the next frame that may differ from the last one written (see AVIStreamHintChangedRows).
+    virtual void hintChangedRows(std::vector<bool> /*rows*/) {}
     virtual void info(AVISTREAMINFO& out) const = 0;
     virtual LONG start() const { return 0; }
     virtual LONG length() const = 0;

@@ -5,6 +5,7 @@
 //
 // An encoder is made for one stream and used by the thread that writes that stream.
 
+#include <vector>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,9 @@ public:
     // for a key frame. Compressed frames may come out later than the frame that went in.
     virtual int encode(const std::uint8_t* pixels, std::int64_t position, bool keyFrame,
                        const PacketSink& sink) = 0;
+    // The DIB rows (bottom-up) of the next frame that may differ from the last one; an encoder that
+    // compares frames may pass over the others. Encoders that do not compare ignore it.
+    virtual void hintChangedRows(std::vector<bool> /*rows*/) {}
     // Hands over every frame the encoder still holds. Called once, after the last encode.
     virtual int flush(const PacketSink& sink) = 0;
 };

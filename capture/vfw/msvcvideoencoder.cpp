@@ -31,6 +31,7 @@ public:
     }
 
     std::size_t maxFrameBytes() const override { return encoder_.maxFrameBytes(); }
+    void hintChangedRows(std::vector<bool> rows) override { hint_ = std::move(rows); }
 
     int encode(const std::uint8_t* pixels, std::int64_t position, bool keyFrame,
                const PacketSink& sink) override {
@@ -39,7 +40,8 @@ public:
         bool key = false;
         std::vector<std::uint8_t> coded;
         try {
-            coded = encoder_.encode(pixels, bitCount_, &key);
+            coded = encoder_.encode(pixels, bitCount_, &key, hint_.empty() ? nullptr : &hint_);
+            hint_.clear();
         } catch (const std::bad_alloc&) {
             return AVERROR(ENOMEM);
         } catch (const std::exception& e) {
@@ -66,6 +68,7 @@ private:
     MsvcEncoder encoder_;
     int bitCount_;
     AvPacketPtr packet_;
+    std::vector<bool> hint_;  // for the next encode only
 };
 
 }  // namespace
