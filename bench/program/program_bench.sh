@@ -36,15 +36,9 @@ cpu_ticks() {
 # Per cent of one core used between tick counts $1 and $2 over $3 seconds.
 share() { awk -v a="$1" -v b="$2" -v s="$3" -v t="$tck" 'BEGIN { printf "%.2f", (b - a) * 100 / (s * t) }'; }
 
-exec 3>"$work/fd"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp +extension MIT-SHM >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/fd" ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/fd")"
-export XDG_RUNTIME_DIR="$work"
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-sleep 1
+# shellcheck source=../xdisplay.sh
+. "$here/bench/xdisplay.sh"
+start_display 1920 1080 "$work"
 
 mkdir -p "$work/program" "$work/home"
 cp "$build/app/zelq-screenrec" "$work/program/"

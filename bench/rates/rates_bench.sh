@@ -27,25 +27,14 @@ pattern=$build/bench/engine/engine_pattern
 [ -x "$record" ] && [ -x "$pattern" ] || { echo "build the benches first: scripts/build.sh debug" >&2; exit 1; }
 
 work=$(mktemp -d)
+# shellcheck source=../xdisplay.sh
+. "$here/bench/xdisplay.sh"
 stop_screen() {
   for p in ${scene_pid:-} ${wm_pid:-} ${xvfb_pid:-}; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   scene_pid= wm_pid= xvfb_pid=
 }
 trap 'stop_screen; rm -rf "$work"' EXIT
-
-start_display() {  # $1 width, $2 height
-  rm -f "$work/fd"
-  exec 3>"$work/fd"
-  Xvfb -displayfd 3 -screen 0 "$1x$2x24" -nolisten tcp +extension MIT-SHM >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -s "$work/fd" ] && break; sleep 0.1; done
-  export DISPLAY=":$(head -1 "$work/fd")"
-  export XDG_RUNTIME_DIR="$work"
-  openbox >/dev/null 2>&1 &
-  wm_pid=$!
-  sleep 1
-}
 
 start_scene() {  # $1 still|scroll|pattern, $2 width, $3 height
   case "$1" in
@@ -91,7 +80,7 @@ for cell in "${cells[@]}"; do
   case "$size" in 1080) w=1920 h=1080 ;; 2160) w=3840 h=2160 ;; *) echo "no such size: $size" >&2; exit 2 ;; esac
   if [ "$current" != "$size:$screen" ]; then
     stop_screen
-    start_display "$w" "$h"
+    start_display "$w" "$h" "$work"
     start_scene "$screen" "$w" "$h"
     current=$size:$screen
     read -r copy grab changes < <("$record" grab)
