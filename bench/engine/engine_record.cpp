@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no display\n");
         return 1;
     }
-    if (args.size() == 2 && args.at(1) == QLatin1String("grab")) return grabFigures(screen);
+    if (args.size() == 2 && args.at(1) == QLatin1String("grab"))
+        return grabFigures(screen);
     const int fps = args.size() == 4 ? args.at(1).toInt() : 0;
     const int seconds = args.size() == 4 ? args.at(2).toInt() : 0;
     if (fps < 1 || fps > 1000 || seconds < 1) {
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
     cam.PlaybackRate = fps;
     const EngineRecording r = recordWithEngine(cam, source, 0, seconds, args.at(3));
     for (const QString& message : dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
-    std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions, 100.0 * r.cpuSeconds / r.wallSeconds,
-                r.wallSeconds);
+    std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions,
+                100.0 * r.cpuSeconds / r.wallSeconds, r.wallSeconds);
     return r.looped && r.ended ? 0 : 1;
 }

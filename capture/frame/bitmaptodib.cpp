@@ -104,13 +104,15 @@ void PaintIntoDIB(Frame& frame, const QImage& source, const QRect& from, QPoint 
     const int height = header.biHeight;
     const QRect wanted = from & source.rect();
     const QRect part = wanted.translated(at - from.topLeft()) & QRect(0, 0, header.biWidth, height);
-    if (!convert || part.isEmpty() || source.format() != QImage::Format_RGB32) return;
+    if (!convert || part.isEmpty() || source.format() != QImage::Format_RGB32)
+        return;
     const QPoint shift = from.topLeft() - at;  // from the frame's place to the source's
     const std::size_t stride = frame.rowBytes();
     const std::size_t bytesPerPixel = header.biBitCount / 8u;
     auto* pixels = reinterpret_cast<std::uint8_t*>(frame.pixels());
     for (int y = part.top(); y <= part.bottom(); ++y) {
-        const auto* src = reinterpret_cast<Row>(source.constScanLine(y + shift.y())) + (part.left() + shift.x());
+        const auto* src =
+            reinterpret_cast<Row>(source.constScanLine(y + shift.y())) + (part.left() + shift.x());
         std::uint8_t* dst = pixels + stride * static_cast<std::size_t>(height - 1 - y) +
                             bytesPerPixel * static_cast<std::size_t>(part.left());
         convert(src, dst, part.width());

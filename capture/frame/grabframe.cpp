@@ -53,7 +53,8 @@ Frame keptFrame(KeptScreen& kept, const std::vector<QRect>& changed, int bitsPer
     const BitmapInfoHeader header = kept.frame.header();
     const bool current = kept.frame && header.biWidth == kept.image.width() &&
                          header.biHeight == kept.image.height() && header.biBitCount == bitsPerPixel;
-    const bool convertible = bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
+    const bool convertible =
+        bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
     if (!current || !convertible) {
         // BitmapToDIB tells of a depth it cannot make; the kept frame is then made anew every pass, so the
         // message comes every pass, as without a kept frame.
@@ -85,7 +86,8 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
                        : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(dialogs);
-    const QRect pointer = settings.DrawCursor ? drawPointer(grabber, settings, image, frame, left, top) : QRect();
+    const QRect pointer =
+        settings.DrawCursor ? drawPointer(grabber, settings, image, frame, left, top) : QRect();
     if (kept) {
         // What differs from the last frame: what was read anew, and the arrow where it is and where it was.
         frame.changedRows.assign(static_cast<std::size_t>(image.height()), false);

@@ -24,7 +24,6 @@ namespace zelq {
 class Dialogs;
 class ScreenGrabber;
 
-
 struct GrabSettings {
     int BitsPerPixel = 32;      // depth of the frame: 8, 16, 24 or 32
     bool DrawCursor = true;     // draw the pointer (as ArrowCursor) into the frame

@@ -112,7 +112,8 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
         for (int py = 0; py < 4 && !bandChanged; ++py) {
             // A row the caller knows to be unchanged is not read at all: on a still screen, comparing
             // every row was most of the cost of a frame.
-            const bool mayDiffer = !hinted || (*changedRows)[static_cast<std::size_t>(geometry.dibRow(s, py))];
+            const bool mayDiffer =
+                !hinted || (*changedRows)[static_cast<std::size_t>(geometry.dibRow(s, py))];
             bandChanged = mayDiffer && std::memcmp(now.row[py], before.row[py], rowBytes) != 0;
         }
         if (!bandChanged && !key) {

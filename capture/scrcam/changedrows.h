@@ -14,14 +14,16 @@ class ChangedSinceWritten {
 public:
     // A grabbed frame: its rows are added, and it is given all the rows gathered so far.
     void add(Frame& frame) {
-        if (!frame) return;
+        if (!frame)
+            return;
         if (frame.changedRows.empty() || unknown_) {
             // A frame that cannot tell: every row may have changed, until a frame is written.
             unknown_ = true;
             frame.changedRows.clear();
             return;
         }
-        if (rows_.size() != frame.changedRows.size()) rows_.assign(frame.changedRows.size(), false);
+        if (rows_.size() != frame.changedRows.size())
+            rows_.assign(frame.changedRows.size(), false);
         for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i] = rows_[i] || frame.changedRows[i];
         frame.changedRows = rows_;
     }

@@ -21,7 +21,8 @@ bool FrameWriter::submit(int position, Frame& frame) {
     {
         std::unique_lock lock(mutex_);
         waitIdle(lock);
-        if (failed_) return false;
+        if (failed_)
+            return false;
         pending_ = std::move(frame);
         position_ = position;
         busy_ = true;
@@ -41,14 +42,16 @@ void FrameWriter::run() {
     for (;;) {
         // A frame already handed over is written even when quitting: finish() may be waiting for it.
         changed_.wait(lock, [this] { return busy_ || quit_; });
-        if (!busy_) return;
+        if (!busy_)
+            return;
         Frame frame = std::move(pending_);
         const int position = position_;
         lock.unlock();
         const bool written = write_(position, frame);
         frame.reset();
         lock.lock();
-        if (!written) failed_ = true;
+        if (!written)
+            failed_ = true;
         busy_ = false;
         changed_.notify_all();
     }

@@ -128,7 +128,8 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         steps.progress = [this] { raise(OnProgress); };
         const CaptureLoopEnd end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
         writer.finish();
-        if (end != CaptureLoopEnd::NoFrame) raise(OnRecordStop);
+        if (end != CaptureLoopEnd::NoFrame)
+            raise(OnRecordStop);
     }
     // A compressor that could not hand over its last frames, or an index the disk refused, is a failed
     // recording, not a finished one.

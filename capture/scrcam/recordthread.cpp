@@ -19,7 +19,8 @@ void TRecordAVIThread::run() {
 }
 
 void TRecordAVIThread::SyncPaintFrame(quint32 colour) {
-    if (Cam.Recording && Cam.FrameWindow) Cam.FrameWindow->PaintFrame(colour);
+    if (Cam.Recording && Cam.FrameWindow)
+        Cam.FrameWindow->PaintFrame(colour);
 }
 
 void TRecordAVIThread::SyncMoveFrame() {
@@ -29,7 +30,8 @@ void TRecordAVIThread::SyncMoveFrame() {
 void TRecordAVIThread::moveFrame(int left, int top, int width, int height) {
     // A source that has not moved needs no move: waiting for the UI thread every pass to place the window
     // where it already is held the recording back.
-    if (frameMoved_ && PendingLeft == left && PendingTop == top && PendingWidth == width && PendingHeight == height)
+    if (frameMoved_ && PendingLeft == left && PendingTop == top && PendingWidth == width &&
+        PendingHeight == height)
         return;
     frameMoved_ = true;
     PendingLeft = left;

@@ -139,20 +139,22 @@ void TScreenCam::Flash(bool capturing) {
     // still yellow, then green; the colour travels with the call because PendingColor may have moved on by
     // the time it runs. The worker is the call's receiver, so a call still queued when the worker is
     // deleted goes with it.
-    QMetaObject::invokeMethod(worker, [worker, colour] { worker->SyncPaintFrame(colour); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker, colour] { worker->SyncPaintFrame(colour); }, Qt::QueuedConnection);
 }
 
 Frame TScreenCam::GrabFrame(int left, int top, int width, int height) { return grabFor(nullptr, left, top, width, height); }
 
-Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, KeptScreen* kept) {
+Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width, int height,
+                          KeptScreen* kept) {
     GrabSettings settings;
     settings.BitsPerPixel = BitsPerPixel;
     settings.DrawCursor = DrawCursor;
     settings.ShowFrame = ShowFrame;
     settings.FollowSource = FollowSource;
     settings.ArrowCursor = ArrowCursor;
-    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, *workerDialogs_, left, top, width,
-                           height, kept);
+    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, *workerDialogs_, left, top,
+                           width, height, kept);
 }
 
 void TScreenCam::raise(const Notification& notification) {

@@ -140,7 +140,8 @@ public:
 private:
     friend class TRecordAVIThread;
     // `kept`: the recording's picture of the screen, updated from what changed (see GrabFrame).
-    Frame grabFor(FrameWindowHooks* worker, int left, int top, int width, int height, KeptScreen* kept = nullptr);
+    Frame grabFor(FrameWindowHooks* worker, int left, int top, int width, int height,
+                  KeptScreen* kept = nullptr);
     // Worker: creates the file with the format of `frame` (then released), runs the capture loop over
     // `area` and finishes the file; the first failing AVI call's status, or AVIERR_OK.
     HRESULT writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,

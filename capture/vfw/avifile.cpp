@@ -95,7 +95,8 @@ HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHe
 }
 
 void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows) {
-    if (pavi) pavi->hintChangedRows(std::move(rows));
+    if (pavi)
+        pavi->hintChangedRows(std::move(rows));
 }
 
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,

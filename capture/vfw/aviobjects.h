@@ -3,8 +3,8 @@
 // (avireader.h), and its streams. The AVIFile calls (avifile.cpp) check their arguments and pass the
 // call to the object; what an object cannot do it answers with the code Windows gives for it.
 
-#include <vector>
 #include <memory>
+#include <vector>
 
 #include "capture/vfw/avifile.h"
 

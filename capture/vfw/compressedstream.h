@@ -18,7 +18,8 @@ public:
 
     HRESULT setFormat(LONG pos, const BitmapInfoHeader* format, LONG cb) override;
     void hintChangedRows(std::vector<bool> rows) override {
-        if (encoder_) encoder_->hintChangedRows(std::move(rows));
+        if (encoder_)
+            encoder_->hintChangedRows(std::move(rows));
     }
     HRESULT write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags, LONG* samplesWritten,
                   LONG* bytesWritten) override;

@@ -5,10 +5,10 @@
 //
 // An encoder is made for one stream and used by the thread that writes that stream.
 
-#include <vector>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>

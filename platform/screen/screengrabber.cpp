@@ -170,18 +170,23 @@ bool ScreenGrabber::grab(int left, int top, int width, int height, QImage& image
 }
 
 bool ScreenGrabber::followsDamage() {
-    if (!isConnected()) return false;
-    if (!d_->damage) d_->damage = std::make_unique<DamageWatch>(d_->connection.get(), d_->root);
+    if (!isConnected())
+        return false;
+    if (!d_->damage)
+        d_->damage = std::make_unique<DamageWatch>(d_->connection.get(), d_->root);
     return d_->damage->available();
 }
 
 bool ScreenGrabber::grabWhole(const QRect& wanted, QImage& kept, std::vector<QRect>* changed) {
     // Damage is forgotten before the read: what is drawn during it is either in the read or reported next.
-    if (followsDamage()) d_->damage->clear();
+    if (followsDamage())
+        d_->damage->clear();
     d_->tracked = QRect();
-    if (!grab(wanted.x(), wanted.y(), wanted.width(), wanted.height(), kept)) return false;
+    if (!grab(wanted.x(), wanted.y(), wanted.width(), wanted.height(), kept))
+        return false;
     d_->tracked = wanted;
-    if (changed) *changed = {QRect(QPoint(0, 0), wanted.size())};
+    if (changed)
+        *changed = {QRect(QPoint(0, 0), wanted.size())};
     return true;
 }
 
@@ -190,9 +195,11 @@ bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage
     const QRect wanted(left, top, width, height);
     const bool keptIsOurs = wanted == d_->tracked && kept.size() == wanted.size() &&
                             kept.format() == QImage::Format_RGB32 && kept.isDetached();
-    if (!keptIsOurs || !followsDamage() || refreshScreenSize()) return grabWhole(wanted, kept, changed);
+    if (!keptIsOurs || !followsDamage() || refreshScreenSize())
+        return grabWhole(wanted, kept, changed);
     const std::optional<std::vector<QRect>> drawn = d_->damage->take();
-    if (!drawn) return grabWhole(wanted, kept, changed);
+    if (!drawn)
+        return grabWhole(wanted, kept, changed);
     // A region in many pieces costs a request each: past a few dozen, one read of their bounds is cheaper.
     constexpr std::size_t kMostPieces = 48;
     std::vector<QRect> pieces;
@@ -204,20 +211,26 @@ bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage
         pieces = *drawn;
     }
     const QRect visible = wanted & QRect(0, 0, d_->width, d_->height);
-    if (changed) changed->clear();
+    if (changed)
+        changed->clear();
     for (const QRect& piece : pieces) {
         const QRect part = piece & visible;
-        if (part.isEmpty()) continue;
-        if (!fetch(part, kept, part.topLeft() - wanted.topLeft())) return grabWhole(wanted, kept, changed);
-        if (changed) changed->push_back(part.translated(-wanted.topLeft()));
+        if (part.isEmpty())
+            continue;
+        if (!fetch(part, kept, part.topLeft() - wanted.topLeft()))
+            return grabWhole(wanted, kept, changed);
+        if (changed)
+            changed->push_back(part.translated(-wanted.topLeft()));
     }
     return true;
 }
 
 bool ScreenGrabber::refreshScreenSize() {
     xcb_connection_t* c = d_->connection.get();
-    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry(c, d_->root), nullptr));
-    if (!geometry || (geometry->width == d_->width && geometry->height == d_->height)) return false;
+    XcbReply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, d_->root), nullptr));
+    if (!geometry || (geometry->width == d_->width && geometry->height == d_->height))
+        return false;
     d_->width = geometry->width;
     d_->height = geometry->height;
     return true;

@@ -61,7 +61,8 @@ public:
     // server cannot report damage, and when the screen has changed size (the part now off it is black).
     // Fails as grab() does; the next call then reads everything again. `changed` (if given) receives the
     // parts of `kept` that were read, in its own coordinates: its whole rectangle after a whole read.
-    bool grabChanges(int left, int top, int width, int height, QImage& kept, std::vector<QRect>* changed = nullptr);
+    bool grabChanges(int left, int top, int width, int height, QImage& kept,
+                     std::vector<QRect>* changed = nullptr);
     // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
     bool followsDamage();
 

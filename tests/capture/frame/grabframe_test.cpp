@@ -114,21 +114,24 @@ TEST_F(GrabFrameTest, ARecordingsKeptPictureNeverKeepsTheArrow) {
         Frame frame;
         for (int attempt = 0; attempt < 20; ++attempt) {
             test::warpPointer(p);
-            frame = GrabFrame(grabber, GrabSettings{depth, true, false, false, nullptr}, nullptr, dialogs, rect.x(),
-                              rect.y(), rect.width(), rect.height(), &kept);
-            if (grabber.pointerPosition() == p) break;
+            frame = GrabFrame(grabber, GrabSettings{depth, true, false, false, nullptr}, nullptr, dialogs,
+                              rect.x(), rect.y(), rect.width(), rect.height(), &kept);
+            if (grabber.pointerPosition() == p)
+                break;
         }
         return frame;
     };
     const QPoint inside(300, 250), outside = rect.bottomRight() + QPoint(6, 10);
     for (const int depth : {8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
-        EXPECT_TRUE(sameBlock(grabKept(inside, depth), expectedFrame(withArrow(screen(), inside - rect.topLeft()), depth)));
+        EXPECT_TRUE(sameBlock(grabKept(inside, depth),
+                              expectedFrame(withArrow(screen(), inside - rect.topLeft()), depth)));
         EXPECT_EQ(kept.image, screen());
         EXPECT_TRUE(sameBlock(grabKept(outside, depth), expectedFrame(screen(), depth)));
     }
     // A window drawn over part of the rectangle: the kept frame takes the changed part, converted.
-    const test::PatternWindow over(QRect(rect.x() + 50, rect.y() - 20, 90, 70), test::patternImage(90, 70, 8));
+    const test::PatternWindow over(QRect(rect.x() + 50, rect.y() - 20, 90, 70),
+                                   test::patternImage(90, 70, 8));
     const auto upToDate = [&] {
         QImage now;
         return grabber.grab(rect.x(), rect.y(), rect.width(), rect.height(), now) && now != screen() &&

@@ -255,19 +255,24 @@ TEST(MsvcEncoder, RowsHintedUnchangedAreNotReadAndTheOutputStaysTheSame) {
         std::vector<std::uint8_t> last;
         for (int i = 0; i < 7; ++i) {
             // The square moves on some frames and stays on others; everything else is the same.
-            const std::vector<std::uint8_t> dib = test::toDib(test::screenLike(width, height, 2, 8 + 16 * (i / 2), 40), bits);
+            const std::vector<std::uint8_t> dib =
+                test::toDib(test::screenLike(width, height, 2, 8 + 16 * (i / 2), 40), bits);
             // The rows that really differ from the last frame: the hint a recording gives.
             const std::size_t stride = dib.size() / height;
             std::vector<bool> rows(static_cast<std::size_t>(height), true);
             for (std::size_t r = 0; r < rows.size() && !last.empty(); ++r)
                 rows[r] = std::memcmp(dib.data() + r * stride, last.data() + r * stride, stride) != 0;
             last = dib;
-            EXPECT_EQ(hinted.encode(dib.data(), bits, nullptr, &rows), plain.encode(dib.data(), bits, nullptr)) << i;
+            EXPECT_EQ(hinted.encode(dib.data(), bits, nullptr, &rows),
+                      plain.encode(dib.data(), bits, nullptr))
+                << i;
         }
         // A hint that hides a change is believed: the encoder really does not read those rows.
-        const std::vector<std::uint8_t> moved = test::toDib(test::screenLike(width, height, 2, 200, 40), bits);
+        const std::vector<std::uint8_t> moved =
+            test::toDib(test::screenLike(width, height, 2, 200, 40), bits);
         const std::vector<bool> nothing(static_cast<std::size_t>(height), false);
-        EXPECT_NE(hinted.encode(moved.data(), bits, nullptr, &nothing), plain.encode(moved.data(), bits, nullptr));
+        EXPECT_NE(hinted.encode(moved.data(), bits, nullptr, &nothing),
+                  plain.encode(moved.data(), bits, nullptr));
     }
 }
 

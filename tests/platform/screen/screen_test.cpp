@@ -99,11 +99,14 @@ TEST(ScreenGrabber, ReadingOnlyWhatChangedKeepsThePictureAWholeGrabGives) {
         QImage kept;
         const auto agrees = [&] {
             return test::waitUntil(
-                [&] { return g.grabChanges(area.x(), area.y(), area.width(), area.height(), kept) &&
-                             kept == grabbed(g, area); },
+                [&] {
+                    return g.grabChanges(area.x(), area.y(), area.width(), area.height(), kept) &&
+                           kept == grabbed(g, area);
+                },
                 std::chrono::seconds(3));
         };
-        auto base = std::make_unique<test::PatternWindow>(QRect(1400, 250, 500, 400), test::patternImage(500, 400, 11));
+        auto base = std::make_unique<test::PatternWindow>(QRect(1400, 250, 500, 400),
+                                                          test::patternImage(500, 400, 11));
         EXPECT_TRUE(agrees());
         {
             const test::PatternWindow over(QRect(1600, 350, 120, 90), test::patternImage(120, 90, 12));
