@@ -200,8 +200,9 @@ bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage
     const std::optional<std::vector<QRect>> drawn = d_->damage->take();
     if (!drawn)
         return grabWhole(wanted, kept, changed);
-    // A region in many pieces costs a request each: past a few dozen, one read of their bounds is cheaper.
-    constexpr std::size_t kMostPieces = 48;
+    // Each piece costs a request and a round trip to the server: text drawn line by line leaves dozens of
+    // pieces, which cost more one by one than one read of their bounds.
+    constexpr std::size_t kMostPieces = 6;
     std::vector<QRect> pieces;
     if (drawn->size() > kMostPieces) {
         QRect bounds;
