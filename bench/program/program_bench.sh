@@ -42,6 +42,8 @@ start_display 1920 1080 "$work"
 
 mkdir -p "$work/program" "$work/home"
 cp "$build/app/zelq-screenrec" "$work/program/"
+# A returning user: a first run opens the help window over the buttons.
+printf '[default]\nIsFirtRunSoftware=0\n' >"$work/program/defualt.ini"
 HOME="$work/home" "$work/program/zelq-screenrec" >"$work/program.log" 2>&1 &
 app_pid=$!
 title="ZELQ屏幕录像助手1.2"
