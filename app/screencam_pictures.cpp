@@ -68,10 +68,12 @@ void TFrmScreenCam::BtnAVIToPICClick() {
     PnlPic->show();
     showPictureTools();
     const QString folder = ValidateRecordingFolder(QString());
-    if (folder.isEmpty()) return;
+    if (folder.isEmpty())
+        return;
     OpenDialog1.initialDir = folder;
     const QString path = dialogs().openFile(this, QString(), OpenDialog1.initialDir, OpenDialog1.filter);
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     OpenDialog1.fileName = path;
     const QString recordingFolder = folderOf(path);
     EdtRECPath->setText(recordingFolder);
@@ -83,7 +85,8 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     // A recording started while no split ran is no request to stop this one.
     CancelExtraction = false;
     const QString pictureFolder = folderOf(path) + QStringLiteral("img");
-    if (!QDir().mkpath(pictureFolder)) return;  // e.g. a file called "img" is in the way
+    if (!QDir().mkpath(pictureFolder))
+        return;  // e.g. a file called "img" is in the way
 
     SplitObjects avi;
     AVIFileInit();
@@ -93,44 +96,51 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         return;
     }
     QImage picture;
-    if (AVIFileGetStream(avi.file, avi.stream, streamtypeVIDEO, 0) != AVIERR_OK) return;
+    if (AVIFileGetStream(avi.file, avi.stream, streamtypeVIDEO, 0) != AVIERR_OK)
+        return;
     const LONG start = AVIStreamStart(avi.stream);
     const LONG end = AVIStreamEnd(avi.stream);
     LblHint->setText(QStringLiteral("可分解成%1个图片").arg(AVIStreamLength(avi.stream)));
     avi.frames = AVIStreamGetFrameOpen(avi.stream);
-    if (!avi.frames) return;
+    if (!avi.frames)
+        return;
     avi.draw = DrawDibOpen();
     AVISTREAMINFO info{};
     AVIStreamInfo(avi.stream, &info, sizeof info);
     // Whole milliseconds per frame; a header with no rate or scale has no pace to give.
-    const LONG frameTime = info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
+    const LONG frameTime =
+        info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
     DrawDibStart(avi.draw, frameTime);
-    if (AVIStreamBeginStreaming(avi.stream, start, end, 1000) != AVIERR_OK) return;
+    if (AVIStreamBeginStreaming(avi.stream, start, end, 1000) != AVIERR_OK)
+        return;
     avi.streaming = true;
 
     const QString pictureFolderSlash = pictureFolder + QLatin1Char('/');
     int n = 0;
     for (LONG p = 0;; ++p, ++n) {
         const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
-        if (!frame) break;
+        if (!frame)
+            break;
         if (CancelExtraction) {
             CancelExtraction = false;
             break;
         }
         const int width = frame->biWidth;
-        const int height = frame->biHeight < 0 ? -frame->biHeight : frame->biHeight;
-        const int tableEntries = frame->biBitCount <= 8 ? (frame->biClrUsed ? int(frame->biClrUsed) : 256) : 0;
-        const auto* bits = reinterpret_cast<const std::uint8_t*>(frame) + frame->biSize + 4 * tableEntries;
-        if (!DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE)) break;
+        const int height = PackedDibHeight(frame);
+        if (!DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE))
+            break;
         DrawDibRealize(avi.draw, picture, false);
-        const bool drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, bits, 0, 0, width, height, 0);
+        const bool drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0,
+                                       0, width, height, 0);
         DrawDibEnd(avi.draw);
-        if (!drawn) break;
+        if (!drawn)
+            break;
         BitmapImage->setPixmap(QPixmap::fromImage(picture));
 
         const QString name = pictureFileName(n + 1);
         const QString file = pictureFolderSlash + name;
-        if (!SaveBmp24(picture, file)) break;  // a full disk keeps the pictures already written
+        if (!SaveBmp24(picture, file))
+            break;  // a full disk keeps the pictures already written
         addPictureItem(name, file);
         LblHint->setText(QStringLiteral("已生成%1").arg(name));
         QCoreApplication::processEvents();
@@ -150,7 +160,8 @@ QImage TFrmScreenCam::pictureOf(const QListWidgetItem& item) {
 void TFrmScreenCam::BitmapListBoxClick() {
     if (BitmapListBox->selectedItems().size() < 2) {
         const QListWidgetItem* item = BitmapListBox->currentItem();
-        if (!item) return;
+        if (!item)
+            return;
         BitmapImage->setPixmap(QPixmap::fromImage(pictureOf(*item)));
         LblHint->setText(QStringLiteral("当前图片：%1").arg(item->text()));
     } else {
@@ -170,14 +181,16 @@ void TFrmScreenCam::BtnClosePICPanClick() {
 // The list-editing buttons are laid out hidden; they are shown with the panel so that the list can be
 // edited and written out as a recording.
 void TFrmScreenCam::showPictureTools() {
-    for (QWidget* w : std::initializer_list<QWidget*>{BtnLoadPics, SpeedButton13, SpeedButton14, BtnPicMoveDown,
-                                                      BtnPicSort, spinRate, BtnCreateAVI}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{BtnLoadPics, SpeedButton13, SpeedButton14,
+                                                      BtnPicMoveDown, BtnPicSort, spinRate, BtnCreateAVI}) {
         w->show();
     }
 }
 
 void TFrmScreenCam::BtnLoadPicsClick() {
-    const QString pictureFolder = QFileInfo(EdtRECPath->text() + QLatin1Char('/')).path() + QStringLiteral("/img");
+    const QString typed = EdtRECPath->text().trimmed();
+    const QString pictureFolder =
+        (typed.isEmpty() ? QString() : QDir::cleanPath(typed) + QLatin1Char('/')) + QStringLiteral("img");
     QDir().mkpath(pictureFolder);
     AddBitmapDialog.initialDir = pictureFolder;
     const QStringList files =
@@ -185,7 +198,8 @@ void TFrmScreenCam::BtnLoadPicsClick() {
     for (const QString& file : files) {
         AddBitmapDialog.fileName = file;
         // Only whole BMP pictures are taken; the first that does not load ends the adding.
-        if (QImage(file, "BMP").isNull()) return;
+        if (QImage(file, "BMP").isNull())
+            return;
         addPictureItem(QFileInfo(file).fileName(), file);
     }
     const QString chosen = AddBitmapDialog.fileName;
@@ -194,14 +208,16 @@ void TFrmScreenCam::BtnLoadPicsClick() {
 
 void TFrmScreenCam::SpeedButton13Click() {
     for (int i = BitmapListBox->count() - 1; i >= 0; --i) {
-        if (BitmapListBox->item(i)->isSelected()) delete BitmapListBox->takeItem(i);
+        if (BitmapListBox->item(i)->isSelected())
+            delete BitmapListBox->takeItem(i);
     }
 }
 
 void TFrmScreenCam::movePictureItem(int step) {
     const int from = BitmapListBox->currentRow();
     const int to = from + step;
-    if (from < 0 || to < 0 || to >= BitmapListBox->count()) return;
+    if (from < 0 || to < 0 || to >= BitmapListBox->count())
+        return;
     QListWidgetItem* item = BitmapListBox->takeItem(from);
     BitmapListBox->insertItem(to, item);
     BitmapListBox->setCurrentItem(item, QItemSelectionModel::Current);
@@ -219,19 +235,23 @@ void TFrmScreenCam::BtnPicMoveDownClick() {
 void TFrmScreenCam::BtnPicSortClick() {
     const bool sorted = !BitmapListBox->isSortingEnabled();
     BitmapListBox->setSortingEnabled(sorted);
-    if (sorted) BitmapListBox->sortItems(Qt::AscendingOrder);
+    if (sorted)
+        BitmapListBox->sortItems(Qt::AscendingOrder);
 }
 
 void TFrmScreenCam::BtnCreateAVIClick() {
     ClosePlayer();  // the player must not hold the file about to be written
     const QString path = dialogs().saveFile(this, QString(), SaveAVIDialog.initialDir, SaveAVIDialog.filter,
                                             SaveAVIDialog.defaultExt);
-    if (path.isEmpty()) return;
+    if (path.isEmpty())
+        return;
     SaveAVIDialog.fileName = path;
     BuildAviFromPictures(
-        path, BitmapListBox->count(), [this](int i) { return pictureOf(*BitmapListBox->item(i)); }, spinRate->value());
+        path, BitmapListBox->count(), [this](int i) { return pictureOf(*BitmapListBox->item(i)); },
+        spinRate->value());
     // The new recording is the player's file, ready to be opened; it is not opened or played here.
-    if (QFileInfo::exists(SaveAVIDialog.fileName)) MediaPlayer1->FileName = SaveAVIDialog.fileName;
+    if (QFileInfo::exists(SaveAVIDialog.fileName))
+        MediaPlayer1->FileName = SaveAVIDialog.fileName;
 }
 
 }  // namespace zelq

@@ -24,8 +24,10 @@ bool drawable(const BitmapInfoHeader& h) {
     return h.biBitCount == 8 || h.biBitCount == 16 || h.biBitCount == 24 || h.biBitCount == 32;
 }
 
-int heightOf(const BitmapInfoHeader& h) {
-    return h.biHeight < 0 ? -h.biHeight : h.biHeight;
+int colourTableEntries(const BitmapInfoHeader& h) {
+    if (h.biBitCount > 8)
+        return 0;
+    return h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
 }
 
 // 5 bits widened to 8 as libswscale widens them, so a picture matches other decoders' output.
@@ -37,7 +39,9 @@ std::uint8_t widen5(unsigned v) {
 void convertRow(const BitmapInfoHeader& h, const RgbQuad* table, int tableSize, const std::uint8_t* src,
                 std::uint8_t* dst, int count) {
     switch (h.biBitCount) {
-        case 24: std::memcpy(dst, src, static_cast<std::size_t>(count) * 3); return;
+        case 24:
+            std::memcpy(dst, src, static_cast<std::size_t>(count) * 3);
+            return;
         case 32:
             for (int x = 0; x < count; ++x, src += 4, dst += 3) {
                 dst[0] = src[0];
@@ -92,8 +96,7 @@ bool DrawDibBegin(const HDRAWDIB& hdd, QImage& surface, int dxDst, int dyDst, co
         return false;
     if ((dxDst != 0 || dyDst != 0) && (dxDst != dxSrc || dyDst != dySrc))
         return false;
-    if (surface.width() != dxSrc || surface.height() != dySrc || surface.format() != QImage::Format_BGR888)
-    {
+    if (surface.width() != dxSrc || surface.height() != dySrc || surface.format() != QImage::Format_BGR888) {
         surface = QImage(dxSrc, dySrc, QImage::Format_BGR888);
         surface.fill(0);  // row padding too, so a saved picture has no stray bytes
     }
@@ -116,14 +119,15 @@ bool DrawDibDraw(const HDRAWDIB& hdd, QImage& surface, int xDst, int yDst, int d
     const BitmapInfoHeader& h = *lpbi;
     if (std::memcmp(&h, &hdd->format, sizeof h) != 0)
         return false;
-    const int height = heightOf(h);
+    const int height = PackedDibHeight(&h);
     if (dxDst != dxSrc || dyDst != dySrc || dxSrc <= 0 || dySrc <= 0 || xSrc < 0 || ySrc < 0 ||
         xSrc + dxSrc > h.biWidth || ySrc + dySrc > height || xDst < 0 || yDst < 0 ||
         xDst + dxDst > surface.width() || yDst + dyDst > surface.height())
         return false;
 
-    const auto* table = reinterpret_cast<const RgbQuad*>(reinterpret_cast<const std::uint8_t*>(lpbi) + h.biSize);
-    const int tableSize = h.biBitCount <= 8 ? (h.biClrUsed ? static_cast<int>(h.biClrUsed) : 256) : 0;
+    const auto* table =
+        reinterpret_cast<const RgbQuad*>(reinterpret_cast<const std::uint8_t*>(lpbi) + h.biSize);
+    const int tableSize = colourTableEntries(h);
     const std::size_t rowBytes = dibRowBytes(h.biWidth, h.biBitCount);
     const int bytesPerPixel = h.biBitCount / 8;
     const auto* bits = static_cast<const std::uint8_t*>(lpBits);
@@ -142,6 +146,14 @@ bool DrawDibEnd(const HDRAWDIB& hdd) {
         return false;
     hdd->began = false;
     return true;
+}
+
+const void* PackedDibBits(const BitmapInfoHeader* packed) {
+    return reinterpret_cast<const std::uint8_t*>(packed) + packed->biSize + 4 * colourTableEntries(*packed);
+}
+
+int PackedDibHeight(const BitmapInfoHeader* packed) {
+    return packed->biHeight < 0 ? -packed->biHeight : packed->biHeight;
 }
 
 }  // namespace zelq

@@ -47,4 +47,11 @@ bool DrawDibDraw(const HDRAWDIB& hdd, QImage& surface, int xDst, int yDst, int d
                  UINT wFlags);
 bool DrawDibEnd(const HDRAWDIB& hdd);
 
+// Not Windows calls: the parts of a packed DIB (header, colour table, pixels) that DrawDibDraw takes.
+// The pixels follow the header and its colour table (biClrUsed entries, or 2^bits when 0, for 8 bits
+// or fewer).
+const void* PackedDibBits(const BitmapInfoHeader* packed);
+// The height in rows, whichever way they run.
+int PackedDibHeight(const BitmapInfoHeader* packed);
+
 }  // namespace zelq
