@@ -6,6 +6,7 @@
 // more than memory holds. A picture is loaded when it is previewed or written into a recording.
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSpinBox>
@@ -55,6 +56,8 @@ public:
 QString folderOf(const QString& path) {
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
+
+constexpr qint64 kPreviewIntervalMs = 100;
 
 // "Frame%2.2d.BMP": at least two digits, so Frame99.BMP is followed by Frame100.BMP.
 QString pictureFileName(int ordinal) {
@@ -116,6 +119,8 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     avi.streaming = true;
 
     const QString pictureFolderSlash = pictureFolder + QLatin1Char('/');
+    QElapsedTimer previewShown;
+    bool previewed = true;
     int n = 0;
     for (LONG p = 0;; ++p, ++n) {
         const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
@@ -135,7 +140,15 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         DrawDibEnd(avi.draw);
         if (!drawn)
             break;
-        BitmapImage->setPixmap(QPixmap::fromImage(picture));
+        // The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would
+        // cost more than decoding and saving it, and the eye sees no difference.
+        if (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs) {
+            BitmapImage->setPixmap(QPixmap::fromImage(picture));
+            previewShown.restart();
+            previewed = true;
+        } else {
+            previewed = false;
+        }
 
         const QString name = pictureFileName(n + 1);
         const QString file = pictureFolderSlash + name;
@@ -145,6 +158,8 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         LblHint->setText(QStringLiteral("已生成%1").arg(name));
         QCoreApplication::processEvents();
     }
+    if (!previewed && !picture.isNull())
+        BitmapImage->setPixmap(QPixmap::fromImage(picture));
 }
 
 void TFrmScreenCam::addPictureItem(const QString& name, const QString& file) {

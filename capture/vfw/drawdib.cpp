@@ -1,5 +1,6 @@
 #include "capture/vfw/drawdib.h"
 
+#include <array>
 #include <cstring>
 
 #include "platform/dibtypes.h"
@@ -49,14 +50,23 @@ void convertRow(const BitmapInfoHeader& h, const RgbQuad* table, int tableSize, 
                 dst[2] = src[2];
             }
             return;
-        case 16:
+        case 16: {
+            // One look-up per pixel: recordings are mostly 16-bit, and this runs for every pixel of every
+            // frame.
+            static const std::array<std::array<std::uint8_t, 3>, 32768> wide = [] {
+                std::array<std::array<std::uint8_t, 3>, 32768> t{};
+                for (unsigned v = 0; v < 32768; ++v)
+                    t[v] = {widen5(v & 31), widen5((v >> 5) & 31), widen5((v >> 10) & 31)};
+                return t;
+            }();
             for (int x = 0; x < count; ++x, src += 2, dst += 3) {
-                const unsigned v = src[0] | (src[1] << 8);
-                dst[0] = widen5(v & 31);
-                dst[1] = widen5((v >> 5) & 31);
-                dst[2] = widen5((v >> 10) & 31);
+                const auto& c = wide[(src[0] | (src[1] << 8)) & 0x7FFF];
+                dst[0] = c[0];
+                dst[1] = c[1];
+                dst[2] = c[2];
             }
             return;
+        }
         default:
             for (int x = 0; x < count; ++x, dst += 3) {
                 const int i = src[x];
