@@ -155,6 +155,12 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         if (!SaveBmp24(picture, file))
             break;  // a full disk keeps the pictures already written
         addPictureItem(name, file);
+        // The list lays out and paints its items only once insertions pause, which they never do during a
+        // split; it is brought up to date with the live view.
+        if (previewed) {
+            BitmapListBox->doItemsLayout();
+            BitmapListBox->viewport()->repaint();
+        }
         LblHint->setText(QStringLiteral("已生成%1").arg(name));
         QCoreApplication::processEvents();
     }
