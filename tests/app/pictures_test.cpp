@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include "app/player/mediaplayer.h"
 #include "capture/vfw/averror.h"
 #include "capture/vfw/vfw_testkit.h"
 #include "mainwindow_fixture.h"
@@ -253,6 +254,8 @@ TEST_F(MainWindowTest, PicturesBecomeAnEightBitAviInListOrder) {
     const QString out = dir.filePath("out.avi");
     dialogs.answerPicker(out);
     w.BtnCreateAVIClick();
+    EXPECT_EQ(w.MediaPlayer1->FileName, out);  // ready for the player, not opened
+    EXPECT_FALSE(w.MediaPlayer1->HasVideo());
 
     const ::test::Probe p = ::test::probe(out);
     ASSERT_TRUE(p.ok) << p.errors.toStdString();
