@@ -11,11 +11,13 @@
 //   screencam_options.cpp   the options dialog
 //   screencam_web.cpp       the banner strip, the help and about windows
 //   screencam_playback.cpp  the embedded player, the full-screen view and its Esc key
+//   screencam_pictures.cpp  the picture panel: recordings to pictures and pictures to recordings
 // UI thread only.
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QImage>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -28,6 +30,7 @@
 #include "platform/skin.h"
 
 class QGroupBox;
+class QSpinBox;
 
 namespace zelq {
 
@@ -125,6 +128,20 @@ public:
     void EnterRecordingLayout();
     void LeaveRecordingLayout();
     void BtnHotKeySetClick();
+
+    // --- the picture panel (screencam_pictures.cpp) -------------------------------------------------
+    void BtnAVIToPICClick();
+    // Runs inside the click handler and lets the message loop run after every frame.
+    void SplitRecordingToPictures(const QString& path);
+    void BitmapListBoxClick();
+    void MnOpenPicPathClick();
+    void BtnClosePICPanClick();
+    void BtnLoadPicsClick();
+    void SpeedButton13Click();
+    void SpeedButton14Click();
+    void BtnPicMoveDownClick();
+    void BtnPicSortClick();
+    void BtnCreateAVIClick();
 
     // --- the options dialog (screencam_options.cpp) ------------------------------------------------
     void BtnRectSetClick();
@@ -224,6 +241,7 @@ public:
     SkinButton* BtnPicMoveDown = nullptr;
     SkinButton* BtnPicSort = nullptr;
     SkinButton* BtnCreateAVI = nullptr;
+    QSpinBox* spinRate = nullptr;
     QWidget* Panel3 = nullptr;  // the list side
     QGroupBox* GBPicList = nullptr;
     QListWidget* BitmapListBox = nullptr;
@@ -291,6 +309,12 @@ private:
     bool prepareRecordingPath();
     // The recording folder the path box names: empty for a blank box, which names no folder at all.
     QString folderFromPathBox();
+    // The picture list holds files; the picture is loaded from its file when it is needed.
+    void addPictureItem(const QString& name, const QString& file);
+    static QImage pictureOf(const QListWidgetItem& item);
+    void showPictureTools();
+    // Moves the focused picture one place up (-1) or down (1), keeping it selected.
+    void movePictureItem(int step);
     // Puts the tool window beside the recorded rectangle, inside the screen.
     void placeToolWindow(const QRect& recorded);
 

@@ -64,6 +64,22 @@ void TFrmScreenCam::connectHandlers() {
     bind(BtnStop, this, &TFrmScreenCam::BtnStopClick);
     bind(FullScreenBtn, this, &TFrmScreenCam::BtnFullScreenClick);
 
+    bind(BtnAVIToPIC, this, &TFrmScreenCam::BtnAVIToPICClick);
+    bind(BtnClosePICPan, this, &TFrmScreenCam::BtnClosePICPanClick);
+    bind(BtnLoadPics, this, &TFrmScreenCam::BtnLoadPicsClick);
+    bind(SpeedButton13, this, &TFrmScreenCam::SpeedButton13Click);
+    bind(SpeedButton14, this, &TFrmScreenCam::SpeedButton14Click);
+    bind(BtnPicMoveDown, this, &TFrmScreenCam::BtnPicMoveDownClick);
+    bind(BtnPicSort, this, &TFrmScreenCam::BtnPicSortClick);
+    bind(BtnCreateAVI, this, &TFrmScreenCam::BtnCreateAVIClick);
+    bind(BtnPicToAVI, this, &TFrmScreenCam::BtnCreateAVIClick);
+    bind(MnOpenPicPath, this, &TFrmScreenCam::MnOpenPicPathClick);
+    connect(BitmapListBox, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { PmPicList->popup(BitmapListBox->viewport()->mapToGlobal(at)); });
+    connect(BitmapListBox, &QListWidget::itemClicked, this, [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    connect(BitmapListBox, &QListWidget::itemDoubleClicked, this,
+            [this] { swallowErrors([this] { MnOpenPicPathClick(); }); });
+
     bind(MnDeleteREC, this, &TFrmScreenCam::MnDeleteRECClick);
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
     bind(N4, this, &TFrmScreenCam::BtnDefaultOpenClick);

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/screencam.h"
@@ -276,9 +277,14 @@ QWidget* TFrmScreenCam::buildPicturePanel() {
     BtnPicMoveDown = button(Panel1, "BtnPicMoveDown", QStringLiteral("下移"), QStringLiteral("图片下移"));
     BtnPicSort = button(Panel1, "BtnPicSort", QStringLiteral("Sort"), QStringLiteral("Sort"));
     BtnCreateAVI = button(Panel1, "BtnCreateAVI", QStringLiteral("保存录像"), QStringLiteral("保存为.AVI文件并预览"));
-    for (SkinButton* b : {BtnLoadPics, SpeedButton13, SpeedButton14, BtnPicMoveDown, BtnPicSort, BtnCreateAVI}) {
-        tools->addWidget(b);
-        b->hide();
+    spinRate = named(new QSpinBox(Panel1), "spinRate");
+    spinRate->setRange(1, 100);
+    spinRate->setValue(10);
+    spinRate->setToolTip(QStringLiteral("每秒包含的帧数"));
+    for (QWidget* w : std::initializer_list<QWidget*>{BtnLoadPics, SpeedButton13, SpeedButton14, BtnPicMoveDown,
+                                                      BtnPicSort, spinRate, BtnCreateAVI}) {
+        tools->addWidget(w);
+        w->hide();
     }
     tools->addStretch(1);
     BtnClosePICPan = button(Panel1, "BtnClosePICPan", QStringLiteral("关闭"));

@@ -43,6 +43,17 @@ QString Dialogs::openFile(QWidget* owner, const QString& caption, const QString&
     return onUiThread([&] { return doOpenFile(owner, caption, folder, filter); });
 }
 
+QStringList Dialogs::openFiles(QWidget* owner, const QString& caption, const QString& folder,
+                               const QString& filter) {
+    return onUiThread([&] { return doOpenFiles(owner, caption, folder, filter); });
+}
+
+QStringList Dialogs::doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                                 const QString& filter) {
+    const QString one = doOpenFile(owner, caption, folder, filter);
+    return one.isEmpty() ? QStringList() : QStringList{one};
+}
+
 QString Dialogs::saveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
                           const QString& defaultSuffix) {
     return onUiThread([&] { return doSaveFile(owner, caption, folder, filter, defaultSuffix); });

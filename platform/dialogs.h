@@ -9,6 +9,7 @@
 // pumping events while it waits for its worker, see TScreenCam.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -32,6 +33,8 @@ public:
     QString openFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter);
     QString saveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
                      const QString& defaultSuffix);
+    // A picker of several files, in the order the user chose them; empty when cancelled.
+    QStringList openFiles(QWidget* owner, const QString& caption, const QString& folder, const QString& filter);
     QString chooseFolder(QWidget* owner, const QString& caption, const QString& folder);
 
 protected:
@@ -47,6 +50,9 @@ protected:
                                const QString& filter) = 0;
     virtual QString doSaveFile(QWidget* owner, const QString& caption, const QString& folder,
                                const QString& filter, const QString& defaultSuffix) = 0;
+    // By default one file, through doOpenFile; services with a real multi-file picker override it.
+    virtual QStringList doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                                    const QString& filter);
     virtual QString doChooseFolder(QWidget* owner, const QString& caption, const QString& folder) = 0;
 };
 
@@ -59,6 +65,8 @@ protected:
                        const QString& filter) override;
     QString doSaveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
                        const QString& defaultSuffix) override;
+    QStringList doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                            const QString& filter) override;
     QString doChooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
 };
 

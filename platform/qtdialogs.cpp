@@ -56,6 +56,11 @@ QString QtDialogs::doOpenFile(QWidget* owner, const QString& caption, const QStr
     return QFileDialog::getOpenFileName(owner, caption, folder, qtFilter(filter));
 }
 
+QStringList QtDialogs::doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                                   const QString& filter) {
+    return QFileDialog::getOpenFileNames(owner, caption, folder, qtFilter(filter));
+}
+
 QString QtDialogs::doSaveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
                               const QString& defaultSuffix) {
     QFileDialog dialog(owner, caption, folder, qtFilter(filter));

@@ -80,6 +80,7 @@ ChildRun runChild(const QString& program, const QStringList& args, const QString
     run.wallSeconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     if (reaped == pid) {
         run.cpuSeconds = cpuOf(usage);
+        run.peakKilobytes = usage.ru_maxrss;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     run.output = readAndRemove(QString::fromLocal8Bit(outPath));

@@ -16,6 +16,7 @@ struct ChildRun {
     int exitCode = -1;  // -1 when it did not exit normally
     double cpuSeconds = 0;
     double wallSeconds = 0;
+    long peakKilobytes = 0;  // the child's peak resident memory
     QByteArray output;  // standard output
     QByteArray errors;  // standard error
 };

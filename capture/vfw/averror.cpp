@@ -40,4 +40,28 @@ HRESULT aviErrorFromAv(int averror, AviStep step) {
     return AVIERR_ERROR;
 }
 
+const char* aviErrorName(HRESULT code) {
+    struct Named {
+        HRESULT code;
+        const char* name;
+    };
+    static constexpr Named kNames[] = {
+        {AVIERR_UNSUPPORTED, "UNSUPPORTED"},   {AVIERR_BADFORMAT, "BADFORMAT"},
+        {AVIERR_MEMORY, "MEMORY"},             {AVIERR_INTERNAL, "INTERNAL"},
+        {AVIERR_BADFLAGS, "BADFLAGS"},         {AVIERR_BADPARAM, "BADPARM"},
+        {AVIERR_BADSIZE, "BADSIZE"},           {AVIERR_BADHANDLE, "BADHANDLE"},
+        {AVIERR_FILEREAD, "FILEREAD"},         {AVIERR_FILEWRITE, "FILEWRITE"},
+        {AVIERR_FILEOPEN, "FILEOPEN"},         {AVIERR_COMPRESSOR, "COMPRESSOR"},
+        {AVIERR_NOCOMPRESSOR, "NOCOMPRESSOR"}, {AVIERR_READONLY, "READONLY"},
+        {AVIERR_NODATA, "NODATA"},             {AVIERR_BUFFERTOOSMALL, "BUFFERTOOSMALL"},
+        {AVIERR_CANTCOMPRESS, "CANTCOMPRESS"}, {AVIERR_USERABORT, "USERABORT"},
+        {AVIERR_ERROR, "ERROR"},               {REGDB_E_CLASSNOTREG, "CLASSNOTREG"},
+    };
+    for (const Named& n : kNames) {
+        if (n.code == code)
+            return n.name;
+    }
+    return "Unknown Error";
+}
+
 }  // namespace zelq

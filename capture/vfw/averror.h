@@ -12,3 +12,11 @@ enum class AviStep { Open, Read, Write, Compress };
 HRESULT aviErrorFromAv(int averror, AviStep step);
 
 }  // namespace zelq
+
+namespace zelq {
+
+// The short name a user is shown for a code AVIFileOpen answered: "BADFORMAT", "FILEOPEN", …,
+// "CLASSNOTREG", or "Unknown Error" for a code that is none of the AVIFile codes.
+const char* aviErrorName(HRESULT code);
+
+}  // namespace zelq

@@ -66,6 +66,12 @@ QString ScriptedDialogs::doOpenFile(QWidget*, const QString& caption, const QStr
     return nextPickerAnswer({DialogCall::Kind::OpenFile, caption, filter, folder, MsgIcon::None, MsgButtons::Ok, true});
 }
 
+QStringList ScriptedDialogs::doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                                         const QString& filter) {
+    const QString answer = doOpenFile(owner, caption, folder, filter);
+    return answer.isEmpty() ? QStringList() : answer.split(QLatin1Char('\n'));
+}
+
 QString ScriptedDialogs::doSaveFile(QWidget*, const QString& caption, const QString& folder, const QString& filter,
                                     const QString&) {
     return nextPickerAnswer({DialogCall::Kind::SaveFile, caption, filter, folder, MsgIcon::None, MsgButtons::Ok, true});

@@ -4,6 +4,7 @@
 // empty text, as a cancelled picker does.
 
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <deque>
 #include <functional>
@@ -29,6 +30,8 @@ class ScriptedDialogs final : public Dialogs {
 public:
     void answerMessage(MsgAnswer answer) { push([&] { messageAnswers_.push_back(answer); }); }
     void answerPicker(const QString& path) { push([&] { pickerAnswers_.push_back(path); }); }
+    // A multi-file picker's answer: the paths joined by '\n'.
+    void answerPicker(const QStringList& paths) { answerPicker(paths.join(QLatin1Char('\n'))); }
     // Runs during the next message box, before it answers (to act while a modal box is up).
     void onNextMessage(std::function<void()> action) { push([&] { messageActions_.push_back(std::move(action)); }); }
 
@@ -43,6 +46,8 @@ protected:
                        const QString& filter) override;
     QString doSaveFile(QWidget* owner, const QString& caption, const QString& folder, const QString& filter,
                        const QString& defaultSuffix) override;
+    QStringList doOpenFiles(QWidget* owner, const QString& caption, const QString& folder,
+                            const QString& filter) override;
     QString doChooseFolder(QWidget* owner, const QString& caption, const QString& folder) override;
 
 private:

@@ -1,0 +1,278 @@
+// The picture panel: splitting a recording into numbered BMP pictures, previewing them, and editing the
+// picture list.
+//
+// The list holds each picture's file (the item's text is its name, Qt::UserRole its full path), not the
+// picture itself: a ten-minute recording at 1080p makes thousands of pictures of several megabytes each,
+// more than memory holds. A picture is loaded when it is previewed or written into a recording.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QSpinBox>
+
+#include "app/player/mediaplayer.h"
+#include "app/screencam.h"
+#include "capture/vfw/averror.h"
+#include "capture/vfw/vfw.h"
+#include "convert/avicreator.h"
+#include "convert/bmpfile.h"
+#include "platform/dialogs.h"
+
+namespace zelq {
+
+namespace {
+
+// Everything a split holds open, released in the order Video for Windows wants it, however the split ends.
+struct SplitObjects {
+    PAVIFILE file;
+    PAVISTREAM stream;
+    PGETFRAME frames;
+    HDRAWDIB draw;
+    bool streaming = false;
+    ~SplitObjects() {
+        if (streaming) {
+            AVIStreamEndStreaming(stream);
+            DrawDibStop(draw);
+        }
+        DrawDibClose(draw);
+        AVIStreamGetFrameClose(frames);
+        AVIStreamRelease(stream);
+        AVIFileRelease(file);
+        AVIFileExit();
+    }
+};
+
+// Items order themselves by their text as the list control's own text order does: without regard to case.
+class PictureItem final : public QListWidgetItem {
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem& other) const override {
+        return text().compare(other.text(), Qt::CaseInsensitive) < 0;
+    }
+};
+
+// The folder part of a path, with its trailing separator.
+QString folderOf(const QString& path) {
+    return QFileInfo(path).absolutePath() + QLatin1Char('/');
+}
+
+constexpr qint64 kPreviewIntervalMs = 100;
+
+// "Frame%2.2d.BMP": at least two digits, so Frame99.BMP is followed by Frame100.BMP.
+QString pictureFileName(int ordinal) {
+    return QStringLiteral("Frame%1.BMP").arg(ordinal, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+void TFrmScreenCam::BtnAVIToPICClick() {
+    PicPanelOpen = true;
+    PnlPic->show();
+    showPictureTools();
+    const QString folder = ValidateRecordingFolder(QString());
+    if (folder.isEmpty())
+        return;
+    OpenDialog1.initialDir = folder;
+    const QString path = dialogs().openFile(this, QString(), OpenDialog1.initialDir, OpenDialog1.filter);
+    if (path.isEmpty())
+        return;
+    OpenDialog1.fileName = path;
+    const QString recordingFolder = folderOf(path);
+    EdtRECPath->setText(recordingFolder);
+    LblHint->setText(recordingFolder + QStringLiteral("img"));
+    SplitRecordingToPictures(path);
+}
+
+void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
+    // A recording started while no split ran is no request to stop this one.
+    CancelExtraction = false;
+    const QString pictureFolder = folderOf(path) + QStringLiteral("img");
+    if (!QDir().mkpath(pictureFolder))
+        return;  // e.g. a file called "img" is in the way
+
+    SplitObjects avi;
+    AVIFileInit();
+    const HRESULT opened = AVIFileOpen(avi.file, path.toStdString(), OF_READ);
+    if (opened != AVIERR_OK) {
+        dialogs().messageBox(QString::fromLatin1(aviErrorName(opened)));
+        return;
+    }
+    QImage picture;
+    if (AVIFileGetStream(avi.file, avi.stream, streamtypeVIDEO, 0) != AVIERR_OK)
+        return;
+    const LONG start = AVIStreamStart(avi.stream);
+    const LONG end = AVIStreamEnd(avi.stream);
+    LblHint->setText(QStringLiteral("可分解成%1个图片").arg(AVIStreamLength(avi.stream)));
+    avi.frames = AVIStreamGetFrameOpen(avi.stream);
+    if (!avi.frames)
+        return;
+    avi.draw = DrawDibOpen();
+    AVISTREAMINFO info{};
+    AVIStreamInfo(avi.stream, &info, sizeof info);
+    // Whole milliseconds per frame; a header with no rate or scale has no pace to give.
+    const LONG frameTime =
+        info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
+    DrawDibStart(avi.draw, frameTime);
+    if (AVIStreamBeginStreaming(avi.stream, start, end, 1000) != AVIERR_OK)
+        return;
+    avi.streaming = true;
+
+    const QString pictureFolderSlash = pictureFolder + QLatin1Char('/');
+    QElapsedTimer previewShown;
+    bool previewed = true;
+    int n = 0;
+    for (LONG p = 0;; ++p, ++n) {
+        const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
+        if (!frame)
+            break;
+        if (CancelExtraction) {
+            CancelExtraction = false;
+            break;
+        }
+        const int width = frame->biWidth;
+        const int height = PackedDibHeight(frame);
+        if (!DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE))
+            break;
+        DrawDibRealize(avi.draw, picture, false);
+        const bool drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0,
+                                       0, width, height, 0);
+        DrawDibEnd(avi.draw);
+        if (!drawn)
+            break;
+        // The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would
+        // cost more than decoding and saving it, and the eye sees no difference.
+        if (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs) {
+            BitmapImage->setPixmap(QPixmap::fromImage(picture));
+            previewShown.restart();
+            previewed = true;
+        } else {
+            previewed = false;
+        }
+
+        const QString name = pictureFileName(n + 1);
+        const QString file = pictureFolderSlash + name;
+        if (!SaveBmp24(picture, file))
+            break;  // a full disk keeps the pictures already written
+        addPictureItem(name, file);
+        // The list lays out and paints its items only once insertions pause, which they never do during a
+        // split; it is brought up to date with the live view.
+        if (previewed) {
+            BitmapListBox->doItemsLayout();
+            BitmapListBox->viewport()->repaint();
+        }
+        LblHint->setText(QStringLiteral("已生成%1").arg(name));
+        QCoreApplication::processEvents();
+    }
+    if (!previewed && !picture.isNull())
+        BitmapImage->setPixmap(QPixmap::fromImage(picture));
+}
+
+void TFrmScreenCam::addPictureItem(const QString& name, const QString& file) {
+    auto* item = new PictureItem(name);
+    item->setData(Qt::UserRole, file);
+    BitmapListBox->addItem(item);
+}
+
+QImage TFrmScreenCam::pictureOf(const QListWidgetItem& item) {
+    return QImage(item.data(Qt::UserRole).toString());
+}
+
+void TFrmScreenCam::BitmapListBoxClick() {
+    if (BitmapListBox->selectedItems().size() < 2) {
+        const QListWidgetItem* item = BitmapListBox->currentItem();
+        if (!item)
+            return;
+        BitmapImage->setPixmap(QPixmap::fromImage(pictureOf(*item)));
+        LblHint->setText(QStringLiteral("当前图片：%1").arg(item->text()));
+    } else {
+        BitmapImage->clear();
+    }
+}
+
+void TFrmScreenCam::MnOpenPicPathClick() {
+    shellOpen(CurrentFolder + QStringLiteral("img"));
+}
+
+void TFrmScreenCam::BtnClosePICPanClick() {
+    PicPanelOpen = false;
+    PnlPic->hide();
+}
+
+// The list-editing buttons are laid out hidden; they are shown with the panel so that the list can be
+// edited and written out as a recording.
+void TFrmScreenCam::showPictureTools() {
+    for (QWidget* w : std::initializer_list<QWidget*>{BtnLoadPics, SpeedButton13, SpeedButton14,
+                                                      BtnPicMoveDown, BtnPicSort, spinRate, BtnCreateAVI}) {
+        w->show();
+    }
+}
+
+void TFrmScreenCam::BtnLoadPicsClick() {
+    const QString typed = EdtRECPath->text().trimmed();
+    const QString pictureFolder =
+        (typed.isEmpty() ? QString() : QDir::cleanPath(typed) + QLatin1Char('/')) + QStringLiteral("img");
+    QDir().mkpath(pictureFolder);
+    AddBitmapDialog.initialDir = pictureFolder;
+    const QStringList files =
+        dialogs().openFiles(this, QString(), AddBitmapDialog.initialDir, AddBitmapDialog.filter);
+    for (const QString& file : files) {
+        AddBitmapDialog.fileName = file;
+        // Only whole BMP pictures are taken; the first that does not load ends the adding.
+        if (QImage(file, "BMP").isNull())
+            return;
+        addPictureItem(QFileInfo(file).fileName(), file);
+    }
+    const QString chosen = AddBitmapDialog.fileName;
+    LblHint->setText(QStringLiteral("所在路径：%1").arg(chosen.isEmpty() ? QString() : folderOf(chosen)));
+}
+
+void TFrmScreenCam::SpeedButton13Click() {
+    for (int i = BitmapListBox->count() - 1; i >= 0; --i) {
+        if (BitmapListBox->item(i)->isSelected())
+            delete BitmapListBox->takeItem(i);
+    }
+}
+
+void TFrmScreenCam::movePictureItem(int step) {
+    const int from = BitmapListBox->currentRow();
+    const int to = from + step;
+    if (from < 0 || to < 0 || to >= BitmapListBox->count())
+        return;
+    QListWidgetItem* item = BitmapListBox->takeItem(from);
+    BitmapListBox->insertItem(to, item);
+    BitmapListBox->setCurrentItem(item, QItemSelectionModel::Current);
+    item->setSelected(true);
+}
+
+void TFrmScreenCam::SpeedButton14Click() {
+    movePictureItem(-1);
+}
+
+void TFrmScreenCam::BtnPicMoveDownClick() {
+    movePictureItem(1);
+}
+
+void TFrmScreenCam::BtnPicSortClick() {
+    const bool sorted = !BitmapListBox->isSortingEnabled();
+    BitmapListBox->setSortingEnabled(sorted);
+    if (sorted)
+        BitmapListBox->sortItems(Qt::AscendingOrder);
+}
+
+void TFrmScreenCam::BtnCreateAVIClick() {
+    ClosePlayer();  // the player must not hold the file about to be written
+    const QString path = dialogs().saveFile(this, QString(), SaveAVIDialog.initialDir, SaveAVIDialog.filter,
+                                            SaveAVIDialog.defaultExt);
+    if (path.isEmpty())
+        return;
+    SaveAVIDialog.fileName = path;
+    BuildAviFromPictures(
+        path, BitmapListBox->count(), [this](int i) { return pictureOf(*BitmapListBox->item(i)); },
+        spinRate->value());
+    // The new recording is the player's file, ready to be opened; it is not opened or played here.
+    if (QFileInfo::exists(SaveAVIDialog.fileName))
+        MediaPlayer1->FileName = SaveAVIDialog.fileName;
+}
+
+}  // namespace zelq
