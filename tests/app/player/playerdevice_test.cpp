@@ -75,7 +75,9 @@ protected:
     std::uint32_t playToEnd(PlayerDevice& device) {
         QSignalSpy ended(&device, &PlayerDevice::notified);
         EXPECT_EQ(device.play(true), MMSYSERR_NOERROR);
-        if (ended.isEmpty()) EXPECT_TRUE(ended.wait(10000));
+        if (ended.isEmpty()) {
+            EXPECT_TRUE(ended.wait(10000));
+        }
         return ended.isEmpty() ? 0 : ended.takeFirst().at(0).toUInt();
     }
     QTemporaryDir dir;
