@@ -10,6 +10,7 @@
 // one thread at a time.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -51,11 +52,14 @@ public:
         block_.reset();
         size_ = 0;
         changedRows.clear();
+        pass = 0;
     }
 
     // The pixel rows (bottom-up, as stored) that may differ from the recording's frame before this one;
     // empty: any row may. An encoder that compares frames can pass over the other rows unread.
     std::vector<bool> changedRows;
+    // The recording pass whose screen the pixels show (see KeptScreen); 0: not a recording's frame.
+    std::uint64_t pass = 0;
 
 private:
     static Frame make(int width, int height, int bitsPerPixel, bool zeroed);

@@ -6,6 +6,7 @@
 
 #include "capture/frame/bitmaptodib.h"
 #include "capture/frame/cursordraw.h"
+#include "capture/frame/keptscreen.h"
 #include "platform/dialogs.h"
 #include "platform/screen/screengrabber.h"
 
@@ -47,24 +48,6 @@ void flagRows(std::vector<bool>& rows, const QRect& part) {
         rows[static_cast<std::size_t>(height - 1 - y)] = true;
 }
 
-// Brings the kept frame up to date with the parts of the kept image that changed and hands out a copy of
-// it (the copy goes to the encoder's thread; the kept one stays for the next pass).
-Frame keptFrame(KeptScreen& kept, const std::vector<QRect>& changed, int bitsPerPixel, Dialogs& dialogs) {
-    const BitmapInfoHeader header = kept.frame.header();
-    const bool current = kept.frame && header.biWidth == kept.image.width() &&
-                         header.biHeight == kept.image.height() && header.biBitCount == bitsPerPixel;
-    const bool convertible =
-        bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32;
-    if (!current || !convertible) {
-        // BitmapToDIB tells of a depth it cannot make; the kept frame is then made anew every pass, so the
-        // message comes every pass, as without a kept frame.
-        kept.frame = BitmapToDIB(kept.image, bitsPerPixel, dialogs);
-    } else {
-        for (const QRect& part : changed) PaintIntoDIB(kept.frame, kept.image, part, part.topLeft());
-    }
-    return kept.frame.copy();
-}
-
 }  // namespace
 
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
@@ -78,12 +61,17 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
     QImage own;
     QImage& image = kept ? kept->image : own;
     std::vector<QRect> changed;
-    const bool grabbed = kept ? grabber.grabChanges(left, top, width, height, image, &changed)
-                              : grabber.grab(left, top, width, height, image);
+    bool grabbed = false;
+    if (kept) {
+        kept->beginPass(settings.BitsPerPixel);
+        grabbed = grabber.grabChanges(left, top, width, height, image, &changed,
+                                      [kept](const QRect& strip) { kept->rowsRead(strip); });
+    } else {
+        grabbed = grabber.grab(left, top, width, height, image);
+    }
     if (!grabbed)
         return captureFailed(dialogs);
-    Frame frame = kept ? keptFrame(*kept, changed, settings.BitsPerPixel, dialogs)
-                       : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
+    Frame frame = kept ? kept->endPass(changed, dialogs) : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(dialogs);
     const QRect pointer =
@@ -95,6 +83,7 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
         flagRows(frame.changedRows, pointer);
         flagRows(frame.changedRows, kept->pointer);
         kept->pointer = pointer;
+        kept->arrowDrawn(pointer);
     }
     if (window)
         window->flash(false);

@@ -22,6 +22,7 @@
 namespace zelq {
 
 class Dialogs;
+class KeptScreen;
 class ScreenGrabber;
 
 struct GrabSettings {
@@ -48,16 +49,7 @@ public:
 //
 // `kept`, when given, is what a recording keeps from pass to pass (see KeptScreen): only what the server
 // has drawn since the last pass is read back and converted. The pointer is never drawn into it.
-struct KeptScreen;
 Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
                 Dialogs& dialogs, int left, int top, int width, int height, KeptScreen* kept = nullptr);
-
-// The screen as a recording's last pass read it (ScreenGrabber::grabChanges), and the same converted
-// into a frame at the recording's depth. A still screen then costs a copy of that frame a pass.
-struct KeptScreen {
-    QImage image;
-    Frame frame;
-    QRect pointer;  // where the arrow went over the last frame (image coordinates); empty: nowhere
-};
 
 }  // namespace zelq

@@ -31,6 +31,11 @@ bool FrameWriter::submit(int position, Frame& frame) {
     return true;
 }
 
+Frame FrameWriter::takeWritten() {
+    std::lock_guard lock(mutex_);
+    return std::move(written_);
+}
+
 bool FrameWriter::finish() {
     std::unique_lock lock(mutex_);
     waitIdle(lock);
@@ -48,9 +53,10 @@ void FrameWriter::run() {
         const int position = position_;
         lock.unlock();
         const bool written = write_(position, frame);
-        frame.reset();
         lock.lock();
-        if (!written)
+        if (written)
+            written_ = std::move(frame);
+        else
             failed_ = true;
         busy_ = false;
         changed_.notify_all();

@@ -3,8 +3,8 @@
 // while the last one is encoded and written: at high rates a pass that grabs and then encodes on one
 // thread takes the sum of both, and positions fall empty.
 //
-// One frame is in hand at most: submit() waits until the write before it has ended, so memory stays at two
-// frames (the one being written, the one being grabbed) and a slow disk or encoder still slows the loop
+// One frame is in hand at most: submit() waits until the write before it has ended, so memory stays at three
+// frames (the one being written, the one being grabbed, the one written last and not yet taken back) and a slow disk or encoder still slows the loop
 // down instead of piling frames up. Writes run in the order submitted, one at a time.
 //
 // Thread rules: submit() and finish() are called by one thread (the recording worker); the write function
@@ -32,6 +32,9 @@ public:
     bool submit(int position, Frame& frame);
     // Waits for the write in hand; false when any write failed.
     bool finish();
+    // The frame written last, if not taken yet (none otherwise), for the grab to fill again: a block of
+    // tens of megabytes is cheaper to reuse than to get fresh from the system each pass.
+    Frame takeWritten();
 
 private:
     void run();
@@ -42,6 +45,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     Frame pending_;
+    Frame written_;
     int position_ = 0;
     bool busy_ = false;  // a frame is handed over and not yet written
     bool failed_ = false;

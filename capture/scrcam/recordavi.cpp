@@ -3,6 +3,7 @@
 #include <QThread>
 
 #include "capture/frame/grabframe.h"
+#include "capture/frame/keptscreen.h"
 #include "capture/scrcam/changedrows.h"
 #include "capture/scrcam/framewriter.h"
 #include "capture/scrcam/recordingfile.h"
@@ -107,20 +108,21 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         // The rows changed since the last frame written: a pass whose frame is not written (two passes on
         // one position) leaves its changes to the next frame that is.
         ChangedSinceWritten changes;
-        steps.grab = [&] {
-            // The stream's size is fixed; a moved or resized source is captured at that size from its
-            // current position.
-            const QRect at = FollowSource ? source.get() : area;
-            Frame f = grabFor(hooks, at.x(), at.y(), area.width(), area.height(), &kept);
-            changes.add(f);
-            return f;
-        };
         // Position n is encoded and written while position n + 1 is grabbed.
         FrameWriter writer([&](int position, const Frame& f) {
             AVIStreamHintChangedRows(avi.compressed, f.changedRows);
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
         });
+        steps.grab = [&] {
+            // The stream's size is fixed; a moved or resized source is captured at that size from its
+            // current position.
+            const QRect at = FollowSource ? source.get() : area;
+            kept.giveBack(writer.takeWritten());
+            Frame f = grabFor(hooks, at.x(), at.y(), area.width(), area.height(), &kept);
+            changes.add(f);
+            return f;
+        };
         steps.write = [&](int position, Frame& f) {
             changes.written();
             return writer.submit(position, f);

@@ -36,7 +36,7 @@ namespace zelq {
 
 class Clock;
 class FrameWindowHooks;
-struct KeptScreen;
+class KeptScreen;
 class TRecordAVIThread;
 
 constexpr FOURCC kCodecMSVC = mmioFOURCC('M', 'S', 'V', 'C');

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QRect>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -61,8 +62,12 @@ public:
     // server cannot report damage, and when the screen has changed size (the part now off it is black).
     // Fails as grab() does; the next call then reads everything again. `changed` (if given) receives the
     // parts of `kept` that were read, in its own coordinates: its whole rectangle after a whole read.
+    // `landed` (if given) hears of each strip of rows of `kept` as soon as it has been read (in kept's
+    // coordinates), while its bytes are still in the processor's cache: a caller that converts what was
+    // read does it there far cheaper than in a second sweep over a picture of tens of megabytes.
+    using RowsLanded = std::function<void(const QRect& strip)>;
     bool grabChanges(int left, int top, int width, int height, QImage& kept,
-                     std::vector<QRect>* changed = nullptr);
+                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {});
     // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
     bool followsDamage();
 
