@@ -54,20 +54,8 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
         // position further on, leaving one empty.
         const std::int64_t now = static_cast<std::uint32_t>(clock.timeGetTime() - start);
         const std::int64_t wait = (static_cast<std::int64_t>(index) + 1) * msPerFrame - now;
-        if (wait > 0) {
-            const int rest = static_cast<int>(wait);
-            const int slices = rest / slice;
-            const int remainder = rest - slices * slice;
-            bool stopped = false;
-            for (int i = 0; i < slices; ++i) {
-                clock.sleep(static_cast<std::uint32_t>(slice));
-                if (!steps.recording()) {
-                    stopped = true;
-                    break;
-                }
-            }
-            if (!stopped && remainder > 0 && steps.recording()) clock.sleep(static_cast<std::uint32_t>(remainder));
-        }
+        if (wait > 0)
+            clock.sleepWhile(static_cast<std::uint32_t>(wait), static_cast<std::uint32_t>(slice), steps.recording);
     }
     return CaptureLoopEnd::Stopped;
 }

@@ -35,8 +35,8 @@ struct CaptureLoopSteps {
 enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };
 
 // After each pass the loop sleeps until the grid point of the next position, so that small oversleeps do
-// not add up. The pause between captures is slept in slices of a tenth of the interval (at least 1 ms), so that a
-// stop is noticed within a slice.
+// not add up. The pause is Clock::sleepWhile with slices of a tenth of the interval (at least 1 ms): a stop
+// is noticed within a slice, or at once by a clock that the stop wakes.
 int sleepSliceFor(int msPerFrame);
 
 // The stream position of a pass that started `elapsed` ms into the loop: elapsed / msPerFrame rounded

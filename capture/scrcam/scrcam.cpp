@@ -61,6 +61,7 @@ TScreenCam::TScreenCam(QWidget* owner, Dialogs& dialogs, Clock& clock)
 TScreenCam::~TScreenCam() {
     closing_ = true;
     Recording = false;
+    clock_.wake();
     waitForWorker(-1);
     delete FrameWindow.data();
 }
@@ -89,7 +90,10 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
     worker->start();
 }
 
-void TScreenCam::StopRecording() { Recording = false; }
+void TScreenCam::StopRecording() {
+    Recording = false;
+    clock_.wake();  // the worker's pause between passes ends now, not at the next grid point
+}
 
 QString TScreenCam::RecordingFile() const {
     std::lock_guard lock(recordingFileMutex_);
