@@ -13,19 +13,14 @@ FrameWriter::~FrameWriter() {
     thread_.join();
 }
 
-void FrameWriter::waitIdle(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [this] { return !busy_; });
-}
-
 bool FrameWriter::submit(int position, Frame& frame) {
     {
         std::unique_lock lock(mutex_);
-        waitIdle(lock);
+        changed_.wait(lock, [this] { return inHand_ < kMostInHand || failed_; });
         if (failed_)
             return false;
-        pending_ = std::move(frame);
-        position_ = position;
-        busy_ = true;
+        queue_.push_back({position, std::move(frame)});
+        ++inHand_;
     }
     changed_.notify_all();
     return true;
@@ -38,27 +33,29 @@ Frame FrameWriter::takeWritten() {
 
 bool FrameWriter::finish() {
     std::unique_lock lock(mutex_);
-    waitIdle(lock);
+    changed_.wait(lock, [this] { return inHand_ == 0; });
     return !failed_;
 }
 
 void FrameWriter::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        // A frame already handed over is written even when quitting: finish() may be waiting for it.
-        changed_.wait(lock, [this] { return busy_ || quit_; });
-        if (!busy_)
+        // Frames already handed over are written even when quitting: finish() may be waiting for them.
+        changed_.wait(lock, [this] { return !queue_.empty() || quit_; });
+        if (queue_.empty())
             return;
-        Frame frame = std::move(pending_);
-        const int position = position_;
+        Queued next = std::move(queue_.front());
+        queue_.pop_front();
+        // After a failed write the recording stops; what was queued behind it is not written.
+        const bool write = !failed_;
         lock.unlock();
-        const bool written = write_(position, frame);
+        const bool written = write && write_(next.position, next.frame);
         lock.lock();
         if (written)
-            written_ = std::move(frame);
+            written_ = std::move(next.frame);
         else
             failed_ = true;
-        busy_ = false;
+        --inHand_;
         changed_.notify_all();
     }
 }

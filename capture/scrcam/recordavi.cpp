@@ -114,12 +114,15 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
         });
-        steps.grab = [&] {
-            // The stream's size is fixed; a moved or resized source is captured at that size from its
-            // current position.
+        // The stream's size is fixed; a moved or resized source is captured at that size from its current
+        // position.
+        const auto grabPass = [&](FrameWindowHooks* window) {
             const QRect at = FollowSource ? source.get() : area;
+            return grabFor(window, at.x(), at.y(), area.width(), area.height(), &kept);
+        };
+        steps.grab = [&] {
             kept.giveBack(writer.takeWritten());
-            Frame f = grabFor(hooks, at.x(), at.y(), area.width(), area.height(), &kept);
+            Frame f = grabPass(hooks);
             changes.add(f);
             return f;
         };
@@ -128,7 +131,15 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
             return writer.submit(position, f);
         };
         steps.progress = [this] { raise(OnProgress); };
-        const CaptureLoopEnd end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
+        // A recording's first pass reads the whole rectangle and makes its frame from nothing, which at 4K
+        // takes longer than an interval and would leave position 1 empty. Done once before the clock
+        // starts, it leaves the first pass only what has changed since.
+        Frame warmUp = grabPass(nullptr);
+        CaptureLoopEnd end = CaptureLoopEnd::NoFrame;
+        if (warmUp) {
+            kept.giveBack(std::move(warmUp));
+            end = RunCaptureLoop(MsPerFrame, clock_, steps, Stats);
+        }
         writer.finish();
         if (end != CaptureLoopEnd::NoFrame)
             raise(OnRecordStop);
