@@ -280,24 +280,39 @@ void copyRows(const PixelLayout& layout, const std::uint8_t* src, QImage& image,
 
 bool ScreenGrabber::fetchShared(const QRect& onScreen, QImage& image, QPoint at) {
     xcb_connection_t* c = d_->connection.get();
-    const std::size_t bytes =
-        d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
-    if (!ensureSegment(bytes))
+    const std::size_t rowBytes = d_->layout.rowBytes(onScreen.width());
+    if (!ensureSegment(rowBytes * static_cast<std::size_t>(onScreen.height())))
         return false;
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        c,
-        xcb_shm_get_image(
-            c, d_->root, static_cast<std::int16_t>(onScreen.x()), static_cast<std::int16_t>(onScreen.y()),
-            static_cast<std::uint16_t>(onScreen.width()), static_cast<std::uint16_t>(onScreen.height()), ~0u,
-            XCB_IMAGE_FORMAT_Z_PIXMAP, d_->attachment.seg(), 0),
-        &error));
-    XcbReply<xcb_generic_error_t> errorOwner(error);
-    if (!reply || error)
-        return false;
-    copyRows(d_->layout, static_cast<const std::uint8_t*>(d_->segment.data()), image, at, onScreen.size(),
-             d_->landed);
-    return true;
+    // A large rectangle is asked for in bands, all requested at once, each into its own part of the
+    // segment: the server copies the next band while this thread converts the last, instead of the two
+    // taking turns over a whole 4K picture. Whatever is drawn between two bands is reported by DAMAGE and
+    // read again next pass.
+    constexpr std::size_t kBandBytes = 2u << 20;
+    const int bandRows = static_cast<int>(std::max<std::size_t>(1, kBandBytes / std::max<std::size_t>(rowBytes, 1)));
+    std::vector<xcb_shm_get_image_cookie_t> bands;
+    for (int top = 0; top < onScreen.height(); top += bandRows) {
+        const int rows = std::min(bandRows, onScreen.height() - top);
+        bands.push_back(xcb_shm_get_image(
+            c, d_->root, static_cast<std::int16_t>(onScreen.x()), static_cast<std::int16_t>(onScreen.y() + top),
+            static_cast<std::uint16_t>(onScreen.width()), static_cast<std::uint16_t>(rows), ~0u,
+            XCB_IMAGE_FORMAT_Z_PIXMAP, d_->attachment.seg(), static_cast<std::uint32_t>(rowBytes * top)));
+    }
+    const auto* segment = static_cast<const std::uint8_t*>(d_->segment.data());
+    bool read = true;
+    for (std::size_t band = 0; band < bands.size(); ++band) {
+        // Every reply is taken, even after a refusal, so that none is left waiting in the connection.
+        xcb_generic_error_t* error = nullptr;
+        XcbReply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, bands[band], &error));
+        XcbReply<xcb_generic_error_t> errorOwner(error);
+        read = read && reply && !error;
+        if (!read)
+            continue;
+        const int top = static_cast<int>(band) * bandRows;
+        const int rows = std::min(bandRows, onScreen.height() - top);
+        copyRows(d_->layout, segment + rowBytes * static_cast<std::size_t>(top), image, at + QPoint(0, top),
+                 QSize(onScreen.width(), rows), d_->landed);
+    }
+    return read;
 }
 
 bool ScreenGrabber::fetchPlain(const QRect& onScreen, QImage& image, QPoint at) {

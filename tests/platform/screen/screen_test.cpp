@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 #include <climits>
 #include <memory>
+#include <vector>
 
 #include "platform/screen/pixellayout.h"
 #include "platform/screen/screengrabber.h"
@@ -55,6 +57,9 @@ TEST(ScreenGrabber, ReadsTheScreenByteForByteThroughBothTransports) {
         const QRect inner(150, 100, 31, 17);
         EXPECT_EQ(grabbed(*g, inner), window.picture().copy(inner.translated(-window.area().topLeft())));
     }
+    // Shared memory reads a whole screen in bands (the window straddles the first seam); a plain request
+    // reads it in one piece.
+    EXPECT_EQ(grabbed(shared, QRect(0, 0, 1920, 1080)), grabbed(plain, QRect(0, 0, 1920, 1080)));
     EXPECT_TRUE(shared.usesSharedMemory());
 }
 
@@ -124,6 +129,33 @@ TEST(ScreenGrabber, ReadingOnlyWhatChangedKeepsThePictureAWholeGrabGives) {
         EXPECT_EQ(kept, other.picture());
         EXPECT_NE(kept.size(), before.size());
     }
+}
+
+TEST(ScreenGrabber, WithoutDamageReadsEverythingEveryTime) {
+    // A server of its own without the DAMAGE extension.
+    QProcess server;
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "320x200x24", "-nolisten", "tcp", "-extension",
+                          "DAMAGE"});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    QByteArray number;
+    for (int i = 0; i < 100 && !number.contains('\n'); ++i) {
+        server.waitForReadyRead(200);
+        number += server.readAllStandardOutput();
+    }
+    ASSERT_TRUE(number.contains('\n'));
+    const QByteArray display = ":" + number.trimmed();
+    ScreenGrabber g(Transport::SharedMemoryIfPossible, display.constData());
+    ASSERT_TRUE(g.isConnected());
+    EXPECT_FALSE(g.followsDamage());
+    QImage kept;
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<QRect> changed;
+        ASSERT_TRUE(g.grabChanges(10, 20, 300, 150, kept, &changed));
+        EXPECT_EQ(changed, std::vector<QRect>{QRect(0, 0, 300, 150)});
+        EXPECT_EQ(kept, grabbed(g, QRect(10, 20, 300, 150)));
+    }
+    server.terminate();
+    server.waitForFinished(10000);
 }
 
 TEST(ScreenGrabber, FindsThePointerAndTheHotSpotOfTheCursorUnderIt) {
