@@ -81,8 +81,7 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
         frame.changedRows.assign(static_cast<std::size_t>(image.height()), false);
         for (const QRect& part : changed) flagRows(frame.changedRows, part);
         flagRows(frame.changedRows, pointer);
-        flagRows(frame.changedRows, kept->pointer);
-        kept->pointer = pointer;
+        flagRows(frame.changedRows, kept->pointer());
         kept->arrowDrawn(pointer);
     }
     if (window)

@@ -54,6 +54,7 @@ Frame KeptScreen::endPass(const std::vector<QRect>& changed, Dialogs& dialogs) {
 }
 
 void KeptScreen::arrowDrawn(const QRect& where) {
+    pointer_ = where;
     if (!passes_.empty())
         passes_.back().arrow = where;
 }

@@ -30,7 +30,8 @@ class Dialogs;
 class KeptScreen {
 public:
     QImage image;   // the screen as the last pass read it; the arrow is never drawn into it
-    QRect pointer;  // where the arrow went over the last frame (image coordinates); empty: nowhere
+    // Where the arrow went over the last frame (image coordinates); empty: nowhere.
+    QRect pointer() const { return pointer_; }
 
     // A pass at the recording's depth begins: the frame given back, if any, is to take what it reads.
     void beginPass(int bitsPerPixel);
@@ -58,6 +59,7 @@ private:
     std::deque<Pass> passes_;
     std::uint64_t lastPass_ = 0;
     int bitsPerPixel_ = 0;
+    QRect pointer_;
     Frame spare_;
     Frame filling_;       // the frame of the pass under way
     QRegion converted_;   // what of this pass's reads is already in filling_
