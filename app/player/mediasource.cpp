@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "capture/vfw/avistreamheaders.h"
+#include "capture/vfw/decodenext.h"
 
 namespace zelq {
 
@@ -107,42 +108,16 @@ std::int64_t MediaSource::positionOf(const AVFrame& frame) const {
 }
 
 AvFramePtr MediaSource::decodeNext(std::int64_t& position) {
-    AvFramePtr frame(av_frame_alloc());
-    if (!frame)
-        return nullptr;
-    for (;;) {
-        int ret = avcodec_receive_frame(decoder_.get(), frame.get());
-        if (ret == 0) {
-            position = positionOf(*frame);
-            lastPosition_ = position;
-            return frame;
-        }
-        if (ret == AVERROR_EOF)
-            return nullptr;
-        if (ret != AVERROR(EAGAIN)) {
-            qCDebug(lcPlayer, "decoding failed: %s", avErrorText(ret).c_str());
-            return nullptr;
-        }
-        if (draining_)
-            return nullptr;
-        ret = av_read_frame(ctx_.get(), packet_.get());
-        if (ret < 0) {
-            // A truncated or vanished file ends here like a finished one: what was decoded is shown.
-            if (ret != AVERROR_EOF)
-                qCDebug(lcPlayer, "reading stopped: %s", avErrorText(ret).c_str());
-            draining_ = true;
-            avcodec_send_packet(decoder_.get(), nullptr);
-            continue;
-        }
-        // Empty chunks are the empty positions of our recordings: nothing to decode (an empty packet
-        // would also tell the decoder the stream has ended).
-        if (packet_->stream_index == index_ && packet_->size > 0) {
-            ret = avcodec_send_packet(decoder_.get(), packet_.get());
-            if (ret < 0)
-                qCDebug(lcPlayer, "a damaged frame was skipped: %s", avErrorText(ret).c_str());
-        }
-        av_packet_unref(packet_.get());
+    // A truncated or vanished file ends like a finished one: what was decoded is shown.
+    AvFramePtr frame = decodeNextFrame(*ctx_, *decoder_, *packet_, index_, draining_,
+                                       [](const char* fault, int error) {
+                                           qCDebug(lcPlayer, "%s: %s", fault, avErrorText(error).c_str());
+                                       });
+    if (frame) {
+        position = positionOf(*frame);
+        lastPosition_ = position;
     }
+    return frame;
 }
 
 bool MediaSource::rewind() {

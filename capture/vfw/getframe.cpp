@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "capture/vfw/decodenext.h"
 #include "capture/vfw/vfwlog.h"
 
 namespace zelq {
@@ -82,38 +83,10 @@ bool GetFrameObject::restart(std::int64_t pos) {
 }
 
 AvFramePtr GetFrameObject::decodeNext() {
-    AvFramePtr frame(av_frame_alloc());
-    if (!frame)
-        return nullptr;
-    AVFormatContext& ctx = stream_->file().context();
-    for (;;) {
-        int ret = avcodec_receive_frame(decoder_.get(), frame.get());
-        if (ret == 0)
-            return frame;
-        if (ret == AVERROR_EOF)
-            return nullptr;
-        if (ret != AVERROR(EAGAIN)) {
-            qCWarning(lcVfw, "decoding failed: %s", avErrorText(ret).c_str());
-            return nullptr;
-        }
-        if (draining_)
-            return nullptr;
-        ret = av_read_frame(&ctx, packet_.get());
-        if (ret < 0) {
-            if (ret != AVERROR_EOF)
-                qCWarning(lcVfw, "reading stopped: %s", avErrorText(ret).c_str());
-            draining_ = true;
-            avcodec_send_packet(decoder_.get(), nullptr);
-            continue;
-        }
-        // Empty chunks are empty positions: nothing to decode (an empty packet would end the decoding).
-        if (packet_->stream_index == stream_->index() && packet_->size > 0) {
-            ret = avcodec_send_packet(decoder_.get(), packet_.get());
-            if (ret < 0)
-                qCWarning(lcVfw, "a damaged frame was skipped: %s", avErrorText(ret).c_str());
-        }
-        av_packet_unref(packet_.get());
-    }
+    return decodeNextFrame(stream_->file().context(), *decoder_, *packet_, stream_->index(), draining_,
+                           [](const char* fault, int error) {
+                               qCWarning(lcVfw, "%s: %s", fault, avErrorText(error).c_str());
+                           });
 }
 
 const BitmapInfoHeader* GetFrameObject::frameAt(LONG pos) {
