@@ -289,6 +289,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // A split lets the message loop run between pictures; a second split started from there would write
+    // the same numbered files into the same folder as the first.
+    bool splitting_ = false;
     void buildLayout();
     QWidget* buildBanner();
     QWidget* buildFolderBar();

@@ -67,6 +67,8 @@ QString pictureFileName(int ordinal) {
 }  // namespace
 
 void TFrmScreenCam::BtnAVIToPICClick() {
+    if (splitting_)
+        return;  // the split under way shows its progress on the hint line
     PicPanelOpen = true;
     PnlPic->show();
     showPictureTools();
@@ -85,6 +87,13 @@ void TFrmScreenCam::BtnAVIToPICClick() {
 }
 
 void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
+    if (splitting_)
+        return;
+    splitting_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{splitting_};
     // A recording started while no split ran is no request to stop this one.
     CancelExtraction = false;
     const QString pictureFolder = folderOf(path) + QStringLiteral("img");

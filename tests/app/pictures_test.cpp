@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, SplittingWritesBmpFilesThatMatchFfmpegsDecode) {
     EXPECT_EQ(w.BitmapListBox->count(), 6);
 }
 
-TEST_F(MainWindowTest, PictureNamesGrowPastTwoDigitsAndARecordingStartStopsTheSplit) {
+TEST_F(MainWindowTest, PictureNamesGrowPastTwoDigitsNoSplitNestsAndARecordingStartStopsIt) {
     const QString path = recordingOf(recordingFolder(), "long.avi", 120, 32, 16);
     TFrmScreenCam& w = open();
     w.CancelExtraction = true;  // set while no split ran: no request to this split
@@ -138,6 +138,13 @@ TEST_F(MainWindowTest, PictureNamesGrowPastTwoDigitsAndARecordingStartStopsTheSp
     EXPECT_EQ(w.BitmapListBox->item(98)->text(), "Frame99.BMP");
     EXPECT_EQ(w.BitmapListBox->item(99)->text(), "Frame100.BMP");
     EXPECT_EQ(w.BitmapListBox->item(119)->text(), "Frame120.BMP");
+
+    // The split button pressed again while a split runs starts nothing: no picker, no second numbering.
+    w.BitmapListBox->clear();
+    QTimer::singleShot(0, &w, [&w] { QTest::mouseClick(w.BtnAVIToPIC, Qt::LeftButton); });
+    w.SplitRecordingToPictures(path);
+    EXPECT_EQ(w.BitmapListBox->count(), 120);
+    EXPECT_TRUE(dialogs.calls().empty());
 
     // The flag is read before each frame: set while the first frame lets the message loop run.
     w.BitmapListBox->clear();
