@@ -95,4 +95,14 @@ Probe probe(const QString& path);
 // ffmpeg's complaints while decoding every frame; empty when it decoded them all without an error.
 QString decodeErrors(const QString& path);
 
+// An AVI as ffmpeg writes it to a pipe: 64x48 Microsoft Video 1 at 10 fps and 16-bit stereo PCM sound,
+// `seconds` long. On a pipe the header's sizes stay unwritten (0xFFFFFFFF) and there is no index, as in
+// a file whose writer died. False when ffmpeg failed.
+bool pipeWrittenAviWithSound(const QString& path, int seconds = 2);
+// Puts this program's writer mark (as our writer writes it) into such a file's INFO list, in the room
+// of the padding that follows it, as if our writer had written the file.
+bool putOurWriterMark(const QString& path);
+// Each stream's type and whole packets as ffprobe reads them, such as "video 20, audio 94".
+QString streamPackets(const QString& path);
+
 }  // namespace test
