@@ -1,5 +1,6 @@
 #include "vfw_testkit.h"
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QtEndian>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -313,6 +315,22 @@ QString streamPackets(const QString& path) {
     for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
         streams << line.trimmed().replace(',', ' ');
     return streams.join(", ");
+}
+
+SmallDisk::SmallDisk(const char* options) {
+    if (mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", 0, options) == 0)
+        mounted_ = true;
+    else
+        error_ = std::strerror(errno);
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_)
+        umount2(dir_.path().toUtf8().constData(), MNT_DETACH);
+}
+
+bool SmallDisk::makeReadOnly() {
+    return mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
 }  // namespace test

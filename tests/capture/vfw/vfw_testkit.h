@@ -4,8 +4,10 @@
 // judge every file that is written.
 
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "capture/vfw/vfw.h"
@@ -104,5 +106,21 @@ bool pipeWrittenAviWithSound(const QString& path, int seconds = 2);
 bool putOurWriterMark(const QString& path);
 // Each stream's type and whole packets as ffprobe reads them, such as "video 20, audio 94".
 QString streamPackets(const QString& path);
+
+// A small tmpfs of its own, so that "the disk is full" is real and harms nobody. Needs root.
+class SmallDisk {
+public:
+    explicit SmallDisk(const char* options);
+    ~SmallDisk();
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly();
+    std::string error() const { return error_; }
+    QString path(const char* name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    std::string error_;
+};
 
 }  // namespace test
