@@ -10,10 +10,12 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "app/player/mediaplayer.h"
 #include "app/screencam.h"
 #include "capture/vfw/averror.h"
+#include "capture/vfw/localavi.h"
 #include "capture/vfw/vfw.h"
 #include "convert/avicreator.h"
 #include "convert/bmpfile.h"
@@ -112,13 +114,25 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         return;
     const LONG start = AVIStreamStart(avi.stream);
     const LONG end = AVIStreamEnd(avi.stream);
-    LblHint->setText(QStringLiteral("可分解成%1个图片").arg(AVIStreamLength(avi.stream)));
+    const LONG length = AVIStreamLength(avi.stream);
+    LblHint->setText(QStringLiteral("可分解成%1个图片").arg(length));
+    AVISTREAMINFO info{};
+    AVIStreamInfo(avi.stream, &info, sizeof info);
+    const int claimedWidth = info.rcFrame.right - info.rcFrame.left;
+    const int claimedHeight = info.rcFrame.bottom - info.rcFrame.top;
+    if (!pictureSizeAcceptable(std::max(claimedWidth, 1), std::max(claimedHeight, 1))) {
+        // Each picture would be as large as the frame: an 8K limit keeps a lying header from filling
+        // the disk and the memory with pictures nobody recorded.
+        dialogs().messageBox(QStringLiteral("录像画面为%1×%2，超过8K（7680×4320），无法分解为图片。")
+                                 .arg(claimedWidth)
+                                 .arg(claimedHeight),
+                             {}, MsgIcon::Warning);
+        return;
+    }
     avi.frames = AVIStreamGetFrameOpen(avi.stream);
     if (!avi.frames)
         return;
     avi.draw = DrawDibOpen();
-    AVISTREAMINFO info{};
-    AVIStreamInfo(avi.stream, &info, sizeof info);
     // Whole milliseconds per frame; a header with no rate or scale has no pace to give.
     const LONG frameTime =
         info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
@@ -131,24 +145,31 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     QElapsedTimer previewShown;
     bool previewed = true;
     int n = 0;
+    QString stopped;  // why the split ended before the last frame, when not at the user's request
     for (LONG p = 0;; ++p, ++n) {
         const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
-        if (!frame)
+        if (!frame) {
+            if (p < length)
+                stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
             break;
+        }
         if (CancelExtraction) {
             CancelExtraction = false;
             break;
         }
         const int width = frame->biWidth;
         const int height = PackedDibHeight(frame);
-        if (!DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE))
+        bool drawn = DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE);
+        if (drawn) {
+            DrawDibRealize(avi.draw, picture, false);
+            drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0, 0,
+                                width, height, 0);
+            DrawDibEnd(avi.draw);
+        }
+        if (!drawn) {
+            stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
             break;
-        DrawDibRealize(avi.draw, picture, false);
-        const bool drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0,
-                                       0, width, height, 0);
-        DrawDibEnd(avi.draw);
-        if (!drawn)
-            break;
+        }
         // The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would
         // cost more than decoding and saving it, and the eye sees no difference.
         if (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs) {
@@ -161,8 +182,16 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
 
         const QString name = pictureFileName(n + 1);
         const QString file = pictureFolderSlash + name;
-        if (!SaveBmp24(picture, file))
-            break;  // a full disk keeps the pictures already written
+        // A full disk keeps the pictures already written; a picture of the user's own that has the name
+        // goes to the trash, never to nothing.
+        const PictureSaved saved = SaveBmp24InPlace(picture, file);
+        if (saved != PictureSaved::Saved) {
+            stopped = saved == PictureSaved::NoRoom ? QStringLiteral("磁盘空间不足")
+                      : saved == PictureSaved::NotReplaced
+                          ? QStringLiteral("原有的%1无法移到回收站").arg(name)
+                          : QStringLiteral("无法写入%1").arg(name);
+            break;
+        }
         addPictureItem(name, file);
         // The list lays out and paints its items only once insertions pause, which they never do during a
         // split; it is brought up to date with the live view.
@@ -175,6 +204,11 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     }
     if (!previewed && !picture.isNull())
         BitmapImage->setPixmap(QPixmap::fromImage(picture));
+    if (!stopped.isEmpty()) {
+        const QString text = QStringLiteral("分解未完成：%1。已生成%2个图片。").arg(stopped).arg(n);
+        LblHint->setText(text);
+        dialogs().messageBox(text, {}, MsgIcon::Warning);
+    }
 }
 
 void TFrmScreenCam::addPictureItem(const QString& name, const QString& file) {
@@ -227,8 +261,8 @@ void TFrmScreenCam::BtnLoadPicsClick() {
         dialogs().openFiles(this, QString(), AddBitmapDialog.initialDir, AddBitmapDialog.filter);
     for (const QString& file : files) {
         AddBitmapDialog.fileName = file;
-        // Only whole BMP pictures are taken; the first that does not load ends the adding.
-        if (QImage(file, "BMP").isNull())
+        // Only whole BMP pictures are taken; the first that does not load in full ends the adding.
+        if (LoadWholeBmp(file).isNull())
             return;
         addPictureItem(QFileInfo(file).fileName(), file);
     }
