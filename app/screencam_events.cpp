@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/screencam.h"
+#include "platform/dialogs.h"
 #include "platform/focusexit.h"
 #include "platform/guard.h"
 #include "platform/shellopen.h"
@@ -130,6 +131,12 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmScreenCam::shellOpen(const QString& target) {
+    if (!IsDesktopTarget(target)) {
+        // A relative folder typed into the path box: refused as any other bad folder is.
+        dialogs().messageBox(QStringLiteral("非法路径，请重新设置一个路径。"), {}, MsgIcon::None,
+                             MsgButtons::Ok, this);
+        return;
+    }
     if (services_.shellOpen) {
         services_.shellOpen(target);
     } else {
