@@ -10,14 +10,10 @@
 #include "mainwindow_fixture.h"
 
 using namespace zelq;
+using ::test::bytesOf;
 using zelq::test::MainWindowTest;
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 bool writeBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);

@@ -10,15 +10,7 @@
 #include "vfw_testkit.h"
 
 using namespace zelq;
-
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-}  // namespace
+using test::bytesOf;
 
 TEST(Repair, OnlyOurUnfinishedFilesAreRewrittenWithEveryStreamAndTheOriginalGoesToTheTrash) {
     QTemporaryDir dir;

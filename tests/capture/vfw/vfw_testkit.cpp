@@ -333,4 +333,35 @@ bool SmallDisk::makeReadOnly() {
     return mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
 }
 
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::vector<QByteArray> damagedCopies(const QByteArray& whole, std::uint32_t seed) {
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<QByteArray> copies{whole};
+    for (int cut = 1; cut < 40; ++cut) copies.push_back(whole.left(whole.size() * cut / 40));
+    for (int variant = 0; variant < 60; ++variant) {
+        QByteArray damaged = whole;
+        for (int flip = 0; flip < 1 + variant % 8; ++flip) {
+            const qsizetype at =
+                variant % 2 ? next() % std::min<qsizetype>(damaged.size(), 2048) : next() % damaged.size();
+            damaged[at] = static_cast<char>(next() >> 24);
+        }
+        copies.push_back(damaged);
+    }
+    // Headers that lie: a length of two billion positions, no rate, one position a day, a 60000-pixel side.
+    const qsizetype strh = whole.indexOf("strh") + 8, strf = whole.indexOf("strf") + 8;
+    const std::pair<qsizetype, quint32> lies[] = {
+        {strh + 32, 0x7fffffffu}, {strh + 24, 0u}, {strh + 20, 86400u}, {strf + 4, 60000u}};
+    for (const auto& [at, value] : lies) {
+        QByteArray lying = whole;
+        if (at > 8 && at + 4 <= lying.size())
+            qToLittleEndian<quint32>(value, lying.data() + at);
+        copies.push_back(lying);
+    }
+    return copies;
+}
+
 }  // namespace test

@@ -107,6 +107,14 @@ bool putOurWriterMark(const QString& path);
 // Each stream's type and whole packets as ffprobe reads them, such as "video 20, audio 94".
 QString streamPackets(const QString& path);
 
+// A file's bytes; empty when it cannot be read.
+QByteArray bytesOf(const QString& path);
+
+// Damaged and lying copies of a recording's bytes, the same on every run: the whole file, cut at 39
+// places, 60 with 1 to 8 bytes changed (half of them in the first 2 KB, where a reader trusts sizes and
+// counts), and a few whose headers lie about the length, the rate or the picture size. 104 in all.
+std::vector<QByteArray> damagedCopies(const QByteArray& whole, std::uint32_t seed);
+
 // A small tmpfs of its own, so that "the disk is full" is real and harms nobody. Needs root.
 class SmallDisk {
 public:
