@@ -38,16 +38,31 @@ bool CreateNewFile(const QString& path) {
     return true;
 }
 
-bool MoveToTrash(const QString& path) {
-    // The home trash, made if this user never had one. Only files on its file system go there: for
-    // others Qt 6.4 looks for the volume's own trash and, failing that, makes one in the working folder.
+namespace {
+
+// The home trash, made if this user never had one.
+QString homeTrash() {
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
     QDir().mkpath(trash + QStringLiteral("/files"));
     QDir().mkpath(trash + QStringLiteral("/info"));
-    struct stat file {}, home {};
-    if (::stat(QFile::encodeName(path).constData(), &file) != 0)
+    return trash;
+}
+
+}  // namespace
+
+bool TrashReaches(const QString& folder) {
+    // Only files on the home trash's file system go there: for others Qt 6.4 looks for the volume's own
+    // trash and, failing that, makes one in the working folder.
+    struct stat place {
+    }, trash{};
+    return ::stat(QFile::encodeName(folder).constData(), &place) == 0 &&
+           ::stat(QFile::encodeName(homeTrash()).constData(), &trash) == 0 && place.st_dev == trash.st_dev;
+}
+
+bool MoveToTrash(const QString& path) {
+    if (!QFileInfo::exists(path))
         return false;
-    if (::stat(QFile::encodeName(trash).constData(), &home) != 0 || file.st_dev != home.st_dev) {
+    if (!TrashReaches(path)) {
         errno = EXDEV;
         return false;
     }

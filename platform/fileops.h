@@ -18,6 +18,8 @@ bool CreateNewFile(const QString& path);
 // Moves a file to the desktop's trash, where the user can restore it. False when it is still there,
 // also when its file system has no trash.
 bool MoveToTrash(const QString& path);
+// Whether MoveToTrash can take files from `folder`: only files on the home trash's file system go there.
+bool TrashReaches(const QString& folder);
 
 // Moves a file to the trash as MoveToTrash does; where the file system has no trash, deletes it. For
 // what the user asked to delete. False when it is still there.

@@ -176,6 +176,12 @@ RepairResult repairUnfinishedRecording(const std::filesystem::path& path) {
     if (!unfinished(path) || !carriesWriterMark(path))
         return RepairResult::NotNeeded;
     const QString original = QFile::decodeName(path.c_str());
+    // The unrepaired file must be able to go to the trash; where it cannot, it stays as it is, and is not
+    // copied in vain at every listing.
+    if (!TrashReaches(original)) {
+        qCDebug(lcVfw, "%s: no trash on its disk: left unrepaired", path.c_str());
+        return RepairResult::Failed;
+    }
     // The writer holds this lock until its file is finished; it also keeps a second repairer away.
     const std::optional<FileLock> lock = FileLock::tryLock(original);
     if (!lock)
