@@ -18,7 +18,8 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     // key before any short cut runs) or, from the window system, with the press reaching the top-level
     // window: from then on, whatever memory the new key event occupies, it is a new key. Qt builds key
     // events on the stack, so the address alone cannot tell a new key from the last one travelling on.
-    if (event->type() == QEvent::ShortcutOverride || (event->type() == QEvent::KeyPress && !watched->isWidgetType())) {
+    if (event->type() == QEvent::ShortcutOverride ||
+        (event->type() == QEvent::KeyPress && !watched->isWidgetType())) {
         lastEvent_ = nullptr;
         return false;
     }

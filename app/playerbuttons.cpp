@@ -5,7 +5,8 @@
 
 namespace zelq {
 
-PlayerButton::PlayerButton(PlayerGlyph glyph, QWidget* parent) : SkinButton(QString(), parent), glyph_(glyph) {
+PlayerButton::PlayerButton(PlayerGlyph glyph, QWidget* parent)
+    : SkinButton(QString(), parent), glyph_(glyph) {
     setFixedSize(25, 25);
 }
 
@@ -50,8 +51,10 @@ void PlayerButton::paintEvent(QPaintEvent* event) {
             const QRectF r = box.adjusted(0.8, 0.8, -0.8, -0.8);
             p.drawPolyline(QPolygonF{{r.left(), r.top() + arm}, r.topLeft(), {r.left() + arm, r.top()}});
             p.drawPolyline(QPolygonF{{r.right() - arm, r.top()}, r.topRight(), {r.right(), r.top() + arm}});
-            p.drawPolyline(QPolygonF{{r.right(), r.bottom() - arm}, r.bottomRight(), {r.right() - arm, r.bottom()}});
-            p.drawPolyline(QPolygonF{{r.left() + arm, r.bottom()}, r.bottomLeft(), {r.left(), r.bottom() - arm}});
+            p.drawPolyline(
+                QPolygonF{{r.right(), r.bottom() - arm}, r.bottomRight(), {r.right() - arm, r.bottom()}});
+            p.drawPolyline(
+                QPolygonF{{r.left() + arm, r.bottom()}, r.bottomLeft(), {r.left(), r.bottom() - arm}});
             break;
         }
     }

@@ -83,7 +83,8 @@ void TFrmScreenCam::connectHandlers() {
     auto* previewAfterKey = new QTimer(this);
     previewAfterKey->setSingleShot(true);
     previewAfterKey->setInterval(0);
-    connect(previewAfterKey, &QTimer::timeout, this, [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    connect(previewAfterKey, &QTimer::timeout, this,
+            [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
     connect(BitmapListBox, &QListWidget::currentItemChanged, previewAfterKey, qOverload<>(&QTimer::start));
     connect(BitmapListBox, &QListWidget::itemSelectionChanged, previewAfterKey, qOverload<>(&QTimer::start));
     connect(BitmapListBox, &QListWidget::itemClicked, this, [this, previewAfterKey] {

@@ -251,8 +251,10 @@ QWidget* TFrmScreenCam::buildVideoArea() {
     controls->setContentsMargins(8, 5, 8, 5);
     controls->setSpacing(4);
     BtnPlay = namedPlayerButton(PnlVideoControl, "BtnPlay", PlayerGlyph::Play, QStringLiteral("播放录像"));
-    BtnPause = namedPlayerButton(PnlVideoControl, "BtnPause", PlayerGlyph::Pause, QStringLiteral("暂停录像播放"));
-    BtnStop = namedPlayerButton(PnlVideoControl, "BtnStop", PlayerGlyph::Stop, QStringLiteral("停止录像播放"));
+    BtnPause =
+        namedPlayerButton(PnlVideoControl, "BtnPause", PlayerGlyph::Pause, QStringLiteral("暂停录像播放"));
+    BtnStop =
+        namedPlayerButton(PnlVideoControl, "BtnStop", PlayerGlyph::Stop, QStringLiteral("停止录像播放"));
     FullScreenBtn = namedPlayerButton(PnlVideoControl, "FullScreenBtn", PlayerGlyph::FullScreen,
                                       QStringLiteral("全屏显示录像"));
     for (SkinButton* b : {BtnPlay, BtnPause, BtnStop, FullScreenBtn}) controls->addWidget(b);

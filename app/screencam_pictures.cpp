@@ -305,7 +305,8 @@ void TFrmScreenCam::BtnCreateAVIClick() {
     const int count = BitmapListBox->count();
     for (int i = 0; i < count; ++i) {
         if (!QImageReader(pictureSource(*BitmapListBox->item(i))).canRead()) {
-            reportUnbuilt(QStringLiteral("无法读取图片%1，录像没有生成。").arg(BitmapListBox->item(i)->data(kFileRole).toString()));
+            reportUnbuilt(QStringLiteral("无法读取图片%1，录像没有生成。")
+                              .arg(BitmapListBox->item(i)->data(kFileRole).toString()));
             return;
         }
     }

@@ -18,8 +18,10 @@ QtChinese::QtChinese() {
 }
 
 QtChinese::~QtChinese() {
-    if (webLoaded_) QCoreApplication::removeTranslator(&web_);
-    if (baseLoaded_) QCoreApplication::removeTranslator(&base_);
+    if (webLoaded_)
+        QCoreApplication::removeTranslator(&web_);
+    if (baseLoaded_)
+        QCoreApplication::removeTranslator(&base_);
     QLocale::setDefault(previous_);
 }
 

@@ -42,8 +42,8 @@ void makeRoomForTitle(QMessageBox& box, const QString& title) {
     bold.setBold(true);
     const int width = QFontMetrics(bold).horizontalAdvance(title) + kTitleBarExtras;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     }
 }
 
@@ -64,7 +64,8 @@ MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, M
     }
     makeRoomForTitle(box, title);
     const int answer = box.exec();
-    if (buttons == MsgButtons::YesNo) return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    if (buttons == MsgButtons::YesNo)
+        return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     return MsgAnswer::Ok;
 }
 

@@ -33,7 +33,9 @@ void SetSiteRoot(const QString& given) {
     root() = value;
 }
 
-QString SiteAddress(const QString& path) { return folderPage(root() + path); }
+QString SiteAddress(const QString& path) {
+    return folderPage(root() + path);
+}
 
 QString folderPage(const QString& address) {
     // A web server answers a folder with its index page; a browser shows a local folder as a listing.

@@ -324,7 +324,8 @@ TEST_F(MainWindowTest, AHugePreviewScrollsAndKeysPreviewAsClicksDo) {
     QDir().mkpath(folder);
     const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
     QStringList files;
-    for (int i = 0; i < 3; ++i) files << colouredBmp(folder, QStringLiteral("p%1.bmp").arg(i + 1), {3840, 2160}, colours[i]);
+    for (int i = 0; i < 3; ++i)
+        files << colouredBmp(folder, QStringLiteral("p%1.bmp").arg(i + 1), {3840, 2160}, colours[i]);
     dialogs.answerPicker(files);
     w.BtnLoadPicsClick();
     w.PnlPic->show();
@@ -375,9 +376,11 @@ TEST_F(MainWindowTest, ListedPicturesStayWhatTheyWereAddedWithAndAMissingOneIsNa
     EXPECT_EQ(p.decodedFrames, 3);
     const QString ref = dir.filePath("ref");
     QDir().mkpath(ref);
-    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-i", out, "-pix_fmt", "rgb24", ref + "/F%d.png"}), 0);
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-i", out, "-pix_fmt", "rgb24", ref + "/F%d.png"}),
+              0);
     const QList<QColor> added{Qt::red, Qt::green, Qt::blue};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(QImage(ref + QStringLiteral("/F%1.png").arg(i + 1)).pixelColor(5, 5), added[i]) << i;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QImage(ref + QStringLiteral("/F%1.png").arg(i + 1)).pixelColor(5, 5), added[i]) << i;
     EXPECT_TRUE(dialogs.messages().empty());
 
     // Deleted items give their kept pictures up.
@@ -414,14 +417,16 @@ TEST_F(MainWindowTest, ThePictureListStaysDrawnDuringASplit) {
     int looks = 0, blank = 0;
     QTimer look;
     QObject::connect(&look, &QTimer::timeout, [&] {
-        if (w.BitmapListBox->count() == 0) return;
+        if (w.BitmapListBox->count() == 0)
+            return;
         const QImage drawn = w.BitmapListBox->viewport()->grab().toImage();
         const QRgb background = drawn.pixel(drawn.width() - 2, drawn.height() - 2);
         bool anything = false;
         for (int y = 0; y < std::min(drawn.height(), 16) && !anything; ++y)
             for (int x = 0; x < drawn.width() && !anything; ++x) anything = drawn.pixel(x, y) != background;
         ++looks;
-        if (!anything) ++blank;
+        if (!anything)
+            ++blank;
     });
     look.start(5);
     dialogs.answerPicker(path);

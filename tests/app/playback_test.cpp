@@ -178,10 +178,11 @@ TEST_F(MainWindowTest, FullScreenViewAndItsTwoStageEsc) {
 TEST_F(MainWindowTest, TheControlBarHasFourFlatPictureButtons) {
     TFrmScreenCam& w = open();
     EXPECT_EQ(w.PnlVideoControl->palette().color(QPalette::Window), QColor(232, 243, 252));
-    const std::vector<std::pair<SkinButton*, QString>> buttons{{w.BtnPlay, QStringLiteral("播放录像")},
-                                                               {w.BtnPause, QStringLiteral("暂停录像播放")},
-                                                               {w.BtnStop, QStringLiteral("停止录像播放")},
-                                                               {w.FullScreenBtn, QStringLiteral("全屏显示录像")}};
+    const std::vector<std::pair<SkinButton*, QString>> buttons{
+        {w.BtnPlay, QStringLiteral("播放录像")},
+        {w.BtnPause, QStringLiteral("暂停录像播放")},
+        {w.BtnStop, QStringLiteral("停止录像播放")},
+        {w.FullScreenBtn, QStringLiteral("全屏显示录像")}};
     std::vector<QImage> faces;
     for (const auto& [button, hint] : buttons) {
         EXPECT_EQ(button->size(), QSize(25, 25));

@@ -6,10 +6,10 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -211,12 +211,14 @@ protected:
         QThread::msleep(1500);
         return true;
     }
-    // Records the whole screen for a while and stops with Esc, as a person does; true when the window is back.
+    // Records the whole screen for a while and stops with Esc, as a person does; true when the window is
+    // back.
     bool recordFullScreen(int recordMs) {
         session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
         QThread::msleep(recordMs);
         session.key("Escape");
-        if (!session.waitForWindow(kMainTitle, 10000)) return false;
+        if (!session.waitForWindow(kMainTitle, 10000))
+            return false;
         QThread::msleep(1500);  // the worker finishes the file
         return true;
     }
@@ -561,6 +563,12 @@ TEST_F(RecordingE2E, ARecordingJustMadePlaysInTheVideoPanel) {
     EXPECT_GE(compared, 40);
     EXPECT_GE(matching, compared * 9 / 10) << matching << " of " << compared;
     EXPECT_GE(seen.size(), 4) << "the blocks are part of what the panel shows";
+
+    // For the user documentation: the same recording in the full-screen view, left again with Esc.
+    session.clickIn(main, mainButton(client, &TFrmScreenCam::BtnFullScreen));
+    QThread::msleep(1000);
+    session.screenshot(QDir::temp().filePath("e2e-playback-fullscreen.png"));
+    session.key("Escape");
 }
 
 namespace {
