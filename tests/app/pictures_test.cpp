@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -357,8 +358,13 @@ TEST_F(MainWindowTest, ListedPicturesStayWhatTheyWereAddedWithAndAMissingOneIsNa
     const QString a = colouredBmp(folder, "a.bmp", {320, 240}, Qt::red);
     const QString b = colouredBmp(folder, "b.bmp", {320, 240}, Qt::green);
     const QString c = colouredBmp(folder, "c.bmp", {320, 240}, Qt::blue);
+    // What a run that crashed left behind goes when pictures are kept again.
+    const QString abandoned =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/pictures-999999999-x";
+    ASSERT_TRUE(QDir().mkpath(abandoned));
     dialogs.answerPicker(QStringList{a, b, c});
     w.BtnLoadPicsClick();
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
 
     // Another split puts a new picture in a's place (written beside it and renamed over it); b is deleted.
     const QString next = colouredBmp(folder, "a.new", {320, 240}, Qt::yellow);
