@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -208,6 +209,16 @@ void TOptionDlg::ButtonConfigClick() {
 void TOptionDlg::BitBtn1Click() { accept(); }
 
 void TOptionDlg::BitBtn2Click() { reject(); }
+
+void TOptionDlg::keyPressEvent(QKeyEvent* event) {
+    // QDialog presses only a default QPushButton; the skin's OK is drawn, not a push button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        BitBtn1->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 void TOptionDlg::MnAutoRunClick() {
     AutoRunEnabled = MnAutoRun->isChecked();

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 #include <utility>
 
 #include "app/screencam.h"
@@ -77,7 +78,20 @@ void TFrmScreenCam::connectHandlers() {
     bind(MnOpenPicPath, this, &TFrmScreenCam::MnOpenPicPathClick);
     connect(BitmapListBox, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PmPicList->popup(BitmapListBox->viewport()->mapToGlobal(at)); });
-    connect(BitmapListBox, &QListWidget::itemClicked, this, [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    // A key that moves the selection previews as a click does. The current item and the selection change
+    // one after the other, and a deletion changes them once per item: one preview follows when they have
+    // settled, and none after a click, which has just previewed.
+    auto* previewAfterKey = new QTimer(this);
+    previewAfterKey->setSingleShot(true);
+    previewAfterKey->setInterval(0);
+    connect(previewAfterKey, &QTimer::timeout, this,
+            [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    connect(BitmapListBox, &QListWidget::currentItemChanged, previewAfterKey, qOverload<>(&QTimer::start));
+    connect(BitmapListBox, &QListWidget::itemSelectionChanged, previewAfterKey, qOverload<>(&QTimer::start));
+    connect(BitmapListBox, &QListWidget::itemClicked, this, [this, previewAfterKey] {
+        previewAfterKey->stop();
+        swallowErrors([this] { BitmapListBoxClick(); });
+    });
     connect(BitmapListBox, &QListWidget::itemDoubleClicked, this,
             [this] { swallowErrors([this] { MnOpenPicPathClick(); }); });
 

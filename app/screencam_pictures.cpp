@@ -1,13 +1,15 @@
 // The picture panel: splitting a recording into numbered BMP pictures, previewing them, and editing the
 // picture list.
 //
-// The list holds each picture's file (the item's text is its name, Qt::UserRole its full path), not the
-// picture itself: a ten-minute recording at 1080p makes thousands of pictures of several megabytes each,
-// more than memory holds. A picture is loaded when it is previewed or written into a recording.
+// The list holds each picture's file, not the picture itself: a ten-minute recording at 1080p makes
+// thousands of pictures of several megabytes each, more than memory holds. A picture is loaded when it is
+// previewed or written into a recording, from the private name the keeper gave the file when the item was
+// added, so that it is still the picture the item was added with.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPixmap>
 #include <QSpinBox>
 #include <algorithm>
@@ -45,14 +47,29 @@ struct SplitObjects {
     }
 };
 
+constexpr int kFileRole = Qt::UserRole;      // the file the picture was added from, full path
+constexpr int kKeptRole = Qt::UserRole + 1;  // the keeper's private name for it; empty when none was had
+
 // Items order themselves by their text as the list control's own text order does: without regard to case.
+// An item owns its private name, as it owned its picture.
 class PictureItem final : public QListWidgetItem {
 public:
     using QListWidgetItem::QListWidgetItem;
+    ~PictureItem() override {
+        const QString kept = data(kKeptRole).toString();
+        if (!kept.isEmpty())
+            QFile::remove(kept);
+    }
     bool operator<(const QListWidgetItem& other) const override {
         return text().compare(other.text(), Qt::CaseInsensitive) < 0;
     }
 };
+
+// Where an item's picture is read from.
+QString pictureSource(const QListWidgetItem& item) {
+    const QString kept = item.data(kKeptRole).toString();
+    return kept.isEmpty() ? item.data(kFileRole).toString() : kept;
+}
 
 // The folder part of a path, with its trailing separator.
 QString folderOf(const QString& path) {
@@ -193,12 +210,12 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
             break;
         }
         addPictureItem(name, file);
-        // The list lays out and paints its items only once insertions pause, which they never do during a
-        // split; it is brought up to date with the live view.
-        if (previewed) {
-            BitmapListBox->doItemsLayout();
+        // An insertion throws the list's layout away until the list lays itself out again, which it leaves
+        // for a pause that never comes during a split: whatever paints it meanwhile would draw it empty.
+        // It is laid out at once (cheap: every item has the same size) and drawn with the live view.
+        BitmapListBox->doItemsLayout();
+        if (previewed)
             BitmapListBox->viewport()->repaint();
-        }
         LblHint->setText(QStringLiteral("已生成%1").arg(name));
         QCoreApplication::processEvents();
     }
@@ -213,12 +230,14 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
 
 void TFrmScreenCam::addPictureItem(const QString& name, const QString& file) {
     auto* item = new PictureItem(name);
-    item->setData(Qt::UserRole, file);
+    item->setData(kFileRole, file);
+    // Without a private name (no room for a copy) the item reads the file itself, as it always could.
+    item->setData(kKeptRole, pictureKeeper_.keep(file));
     BitmapListBox->addItem(item);
 }
 
 QImage TFrmScreenCam::pictureOf(const QListWidgetItem& item) {
-    return QImage(item.data(Qt::UserRole).toString());
+    return QImage(pictureSource(item));
 }
 
 void TFrmScreenCam::BitmapListBoxClick() {
@@ -270,6 +289,11 @@ void TFrmScreenCam::BtnLoadPicsClick() {
     LblHint->setText(QStringLiteral("所在路径：%1").arg(chosen.isEmpty() ? QString() : folderOf(chosen)));
 }
 
+void TFrmScreenCam::reportUnbuilt(const QString& text) {
+    LblHint->setText(text);
+    dialogs().messageBox(text);
+}
+
 void TFrmScreenCam::SpeedButton13Click() {
     for (int i = BitmapListBox->count() - 1; i >= 0; --i) {
         if (BitmapListBox->item(i)->isSelected())
@@ -310,9 +334,33 @@ void TFrmScreenCam::BtnCreateAVIClick() {
     if (path.isEmpty())
         return;
     SaveAVIDialog.fileName = path;
-    BuildAviFromPictures(
-        path, BitmapListBox->count(), [this](int i) { return pictureOf(*BitmapListBox->item(i)); },
+    // A recording with pictures left out is not what the list shows: a picture that cannot be read any
+    // more is named before anything is written.
+    const int count = BitmapListBox->count();
+    for (int i = 0; i < count; ++i) {
+        if (!QImageReader(pictureSource(*BitmapListBox->item(i))).canRead()) {
+            reportUnbuilt(QStringLiteral("无法读取图片%1，录像没有生成。")
+                              .arg(BitmapListBox->item(i)->data(kFileRole).toString()));
+            return;
+        }
+    }
+    int unreadable = -1;
+    const int written = BuildAviFromPictures(
+        path, count,
+        [this, &unreadable](int i) {
+            QImage picture = pictureOf(*BitmapListBox->item(i));
+            if (picture.isNull())
+                unreadable = i;
+            return picture;
+        },
         spinRate->value());
+    if (unreadable >= 0) {
+        reportUnbuilt(QStringLiteral("无法读取图片%1，录像%2只有%3帧。")
+                          .arg(BitmapListBox->item(unreadable)->data(kFileRole).toString(), path)
+                          .arg(written));
+    } else if (count > 0 && written < count) {
+        reportUnbuilt(QStringLiteral("录像%1没有写完，只有%2帧。").arg(path).arg(written));
+    }
     // The new recording is the player's file, ready to be opened; it is not opened or played here.
     if (QFileInfo::exists(SaveAVIDialog.fileName))
         MediaPlayer1->FileName = SaveAVIDialog.fileName;
