@@ -140,10 +140,11 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     if (!pictureSizeAcceptable(std::max(claimedWidth, 1), std::max(claimedHeight, 1))) {
         // Each picture would be as large as the frame: an 8K limit keeps a lying header from filling
         // the disk and the memory with pictures nobody recorded.
-        dialogs().messageBox(QStringLiteral("录像画面为%1×%2，超过8K（7680×4320），无法分解为图片。")
+        const QString text = QStringLiteral("录像画面为%1×%2，超过8K（7680×4320），无法分解为图片。")
                                  .arg(claimedWidth)
-                                 .arg(claimedHeight),
-                             {}, MsgIcon::Warning);
+                                 .arg(claimedHeight);
+        LblHint->setText(text);
+        dialogs().messageBox(text, {}, MsgIcon::Warning);
         return;
     }
     avi.frames = AVIStreamGetFrameOpen(avi.stream);
