@@ -1,8 +1,9 @@
 #include "convert/bmpfile.h"
 
+#include <sys/statvfs.h>
+
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -122,9 +123,10 @@ PictureSaved SaveBmp24InPlace(const QImage& picture, const QString& path) {
     constexpr qint64 kMargin = 1 << 20;
     const qint64 fileBytes =
         54 + static_cast<qint64>(dibRowBytes(picture.width(), 24)) * static_cast<qint64>(picture.height());
-    QStorageInfo disk(QFileInfo(path).absolutePath());
-    disk.refresh();
-    if (disk.isValid() && disk.bytesAvailable() >= 0 && disk.bytesAvailable() < fileBytes + kMargin)
+    // statvfs rather than QStorageInfo, which reads the whole mount table each time: this runs per picture.
+    struct statvfs disk {};
+    if (::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &disk) == 0 &&
+        static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize) < fileBytes + kMargin)
         return PictureSaved::NoRoom;
     const QString temporary = CreateTemporaryBeside(path);
     if (temporary.isEmpty() || !SaveBmp24(picture, temporary)) {
