@@ -13,8 +13,9 @@
 #include <QVariant>
 #include <optional>
 
-#include "platform/raii.h"
 #include <QWidget>
+#include "platform/raii.h"
+#include "platform/screenpixels.h"
 
 namespace zelq {
 
@@ -54,6 +55,22 @@ std::optional<QRect> serverOuterBounds(const QWidget* window) {
 
 bool framed(const QWidget* window) { return window->frameGeometry() != window->geometry(); }
 
+// Whether the window's frame covers its screen's available area. The server's bounds are screen pixels
+// and Qt's available area logical ones: the bounds are brought to logical pixels first, and as Qt rounds
+// the area from screen pixels too, the two may differ by the rounding of one pixel at an edge.
+bool maximisedOnScreen(const QWidget* window) {
+    const QScreen* screen = window->screen();
+    const std::optional<QRect> server = serverOuterBounds(window);
+    if (!screen || !server)
+        return false;
+    const QRect bounds = toLogicalPixels(*server, pixelScaleOf(screen));
+    const QRect area = screen->availableGeometry();
+    const int slack = pixelScaleOf(screen).ratio == 1.0 ? 0 : 1;
+    const auto near = [slack](int a, int b) { return std::abs(a - b) <= slack; };
+    return near(bounds.left(), area.left()) && near(bounds.top(), area.top()) &&
+           near(bounds.right(), area.right()) && near(bounds.bottom(), area.bottom());
+}
+
 void applyOuterSize(QWidget* window, const QRect& outer, const QRect& frame) {
     const QRect client = window->geometry();
     const int extraW = frame.width() - client.width();
@@ -88,7 +105,9 @@ private:
     QRect outer_;
 };
 
+// The outer bounds when last on screen, in screen pixels as the server had them, and as Qt had them.
 const char* const kShownBounds = "zelqShownOuterBounds";
+const char* const kShownLogicalBounds = "zelqShownLogicalOuterBounds";
 
 class BoundsTracker final : public QObject {
 public:
@@ -109,7 +128,11 @@ private:
     void remember() {
         // Only what the window manager has placed and framed counts: a hidden window's geometry is not
         // where it was on screen.
-        if (window_->isVisible() && framed(window_)) window_->setProperty(kShownBounds, window_->frameGeometry());
+        if (!window_->isVisible() || !framed(window_))
+            return;
+        window_->setProperty(kShownLogicalBounds, window_->frameGeometry());
+        if (const std::optional<QRect> server = serverOuterBounds(window_))
+            window_->setProperty(kShownBounds, *server);
     }
     QWidget* window_;
 };
@@ -133,15 +156,69 @@ private:
     QWidget* window_;
 };
 
+QPointer<QWidget>& homeWindow() {
+    static QPointer<QWidget> home;
+    return home;
+}
+
+class HomeScreenKeeper final : public QObject {
+public:
+    explicit HomeScreenKeeper(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        // Show comes after a dialog has placed itself and before the window is mapped, so the move
+        // is never seen on the wrong monitor.
+        if (event->type() != QEvent::Show || !homeWindow())
+            return false;
+        const QScreen* home = homeWindow()->screen();
+        const QRect frame = window_->frameGeometry();
+        if (!home || home->geometry().contains(frame.center()))
+            return false;
+        const QRect area = home->availableGeometry();
+        window_->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
 }  // namespace
+
+void setHomeWindow(QWidget* window) {
+    homeWindow() = window;
+}
+
+void keepOnHomeScreen(QWidget* window) {
+    for (QObject* child : window->children()) {
+        if (dynamic_cast<HomeScreenKeeper*>(child))
+            return;
+    }
+    new HomeScreenKeeper(window);
+}
 
 void refuseMinimise(QWidget* window) { new MinimiseRefusal(window); }
 
 void trackOuterBounds(QWidget* window) { new BoundsTracker(window); }
 
-QRect outerBounds(const QWidget* window) {
-    if (const std::optional<QRect> frame = serverOuterBounds(window)) return *frame;
+std::optional<QRect> shownScreenBounds(const QWidget* window) {
+    if (const std::optional<QRect> frame = serverOuterBounds(window))
+        return frame;
     const QVariant shown = window->property(kShownBounds);
+    if (shown.isValid())
+        return shown.toRect();
+    return std::nullopt;
+}
+
+QRect outerBounds(const QWidget* window) {
+    // The server's bounds are exact where Qt's cache of the frame is not; a window is placed in logical
+    // pixels, so they are converted on the screen the window is on.
+    if (const std::optional<QRect> shown = shownScreenBounds(window))
+        return toLogicalPixels(*shown, pixelScaleOf(window));
+    const QVariant shown = window->property(kShownLogicalBounds);
     return shown.isValid() ? shown.toRect() : window->frameGeometry();
 }
 
@@ -165,8 +242,8 @@ bool waitUntilMaximised(QWidget* window, int timeoutMs) {
     clock.start();
     const QPointer<QWidget> guard(window);
     while (guard && window->isVisible()) {
-        const QScreen* screen = window->screen();
-        if (window->isMaximized() && screen && serverOuterBounds(window) == screen->availableGeometry()) return true;
+        if (window->isMaximized() && maximisedOnScreen(window))
+            return true;
         if (clock.elapsed() >= timeoutMs) return false;
         // No user input meanwhile: a click now would act on a window that is about to be recorded.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
