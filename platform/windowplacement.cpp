@@ -55,20 +55,21 @@ std::optional<QRect> serverOuterBounds(const QWidget* window) {
 
 bool framed(const QWidget* window) { return window->frameGeometry() != window->geometry(); }
 
-// Whether the window's frame covers its screen's available area. The server's bounds are screen pixels
-// and Qt's available area logical ones: the bounds are brought to logical pixels first, and as Qt rounds
-// the area from screen pixels too, the two may differ by the rounding of one pixel at an edge.
+// Whether bounds in screen pixels are, in logical pixels, the same as these: Qt rounds its logical
+// geometry from screen pixels, so an edge may be a pixel off.
+bool nearlySame(const QRect& screenPixels, const QRect& logical, const PixelScale& scale) {
+    const QRect bounds = toLogicalPixels(screenPixels, scale);
+    const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
+    return near(bounds.left(), logical.left()) && near(bounds.top(), logical.top()) &&
+           near(bounds.right(), logical.right()) && near(bounds.bottom(), logical.bottom());
+}
+
+// Whether the window's frame covers its screen's available area: the server's bounds are screen pixels
+// and Qt's available area logical ones.
 bool maximisedOnScreen(const QWidget* window) {
     const QScreen* screen = window->screen();
     const std::optional<QRect> server = serverOuterBounds(window);
-    if (!screen || !server)
-        return false;
-    const QRect bounds = toLogicalPixels(*server, pixelScaleOf(screen));
-    const QRect area = screen->availableGeometry();
-    const int slack = pixelScaleOf(screen).ratio == 1.0 ? 0 : 1;
-    const auto near = [slack](int a, int b) { return std::abs(a - b) <= slack; };
-    return near(bounds.left(), area.left()) && near(bounds.top(), area.top()) &&
-           near(bounds.right(), area.right()) && near(bounds.bottom(), area.bottom());
+    return screen && server && nearlySame(*server, screen->availableGeometry(), pixelScaleOf(screen));
 }
 
 void applyOuterSize(QWidget* window, const QRect& outer, const QRect& frame) {
@@ -130,10 +131,26 @@ private:
         // where it was on screen.
         if (!window_->isVisible() || !framed(window_))
             return;
-        window_->setProperty(kShownLogicalBounds, window_->frameGeometry());
-        if (const std::optional<QRect> server = serverOuterBounds(window_))
+        const QRect logical = window_->frameGeometry();
+        window_->setProperty(kShownLogicalBounds, logical);
+        // A size the program gives the window (a width typed into a box) is Qt's at once and the
+        // server's a moment later, and Qt tells no more once the server has it: until the two agree the
+        // server's bounds are stale, so they are asked for again shortly.
+        const std::optional<QRect> server = serverOuterBounds(window_);
+        if (server && nearlySame(*server, logical, pixelScaleOf(window_))) {
             window_->setProperty(kShownBounds, *server);
+            retries_ = 0;
+            return;
+        }
+        window_->setProperty(kShownBounds, QVariant());
+        if (server && retries_ < kRetries) {
+            ++retries_;
+            QTimer::singleShot(kRetryMs, this, [this] { remember(); });
+        }
     }
+    static constexpr int kRetries = 40;
+    static constexpr int kRetryMs = 25;
+    int retries_ = 0;
     QWidget* window_;
 };
 
