@@ -126,7 +126,10 @@ TEST_P(ScaledDesktop, AnAreaIsRecordedPixelExactAndAFullScreenStartsAtOnceAtTheM
     QThread::msleep(800);
     const QRect marked = outerOnScreen(session, *area);
     clickAt(session, areaConfirmOnScreen(session, *area, marked, r));
-    ASSERT_TRUE(session.waitForWindow(kToolTitle).has_value());
+    const auto tool = session.waitForWindow(kToolTitle);
+    ASSERT_TRUE(tool.has_value());
+    QThread::msleep(300);
+    EXPECT_GT(outerOnScreen(session, *tool).left(), marked.right());  // beside the area, not over it
     // The pointer off the rectangle, so no arrow is drawn into the frames.
     session.xdotool({"mousemove", "--sync", "5", "5"});
     QThread::msleep(1000);
@@ -197,7 +200,8 @@ INSTANTIATE_TEST_SUITE_P(E2E, ScaledDesktop,
                              Scale{"XftDpi144", 1.5, Desktop{QSize(2560, 1440), {}, 144, {}}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TwoMonitors, FullScreenIsThePrimaryMonitorAnAreaOnTheSecondRecordsThereAndBoxesStayOnTheFirst) {
+TEST(TwoMonitors,
+     FullScreenIsThePrimaryMonitorAnAreaOnTheSecondRecordsThereEvenWhenItGoesAndBoxesStayOnTheFirst) {
     Session session(Desktop{QSize(3840, 1080), {QRect(0, 0, 1920, 1080), QRect(1920, 0, 1920, 1080)}, 0, {}});
     ShotOnFailure shotOnFailure{session};
     ASSERT_TRUE(session.ok()) << "no private X server";
@@ -240,8 +244,14 @@ TEST(TwoMonitors, FullScreenIsThePrimaryMonitorAnAreaOnTheSecondRecordsThereAndB
     ASSERT_TRUE(tool.has_value());
     EXPECT_GE(outerOnScreen(session, *tool).left(), 1920);
     session.xdotool({"mousemove", "--sync", "5", "5"});
-    QThread::msleep(1500);
-    session.clickIn(*tool, kToolStop);
+    QThread::msleep(1000);
+    // The second monitor goes while the recording runs: the recording goes on from the same pixels.
+    ASSERT_EQ(session.run("xrandr", {"--delmonitor", "MONITOR2"}), 0);
+    QThread::msleep(1000);
+    ASSERT_TRUE(session.programRunning());
+    const auto toolNow = session.waitForWindow(kToolTitle);
+    ASSERT_TRUE(toolNow.has_value());
+    session.clickIn(*toolNow, kToolStop);
     ASSERT_TRUE(session.waitForWindow(kMainTitle, 10000).has_value());
     QThread::msleep(1500);
     const QString areaFile = session.recordingFolder() + "2.avi";
