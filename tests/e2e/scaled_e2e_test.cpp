@@ -15,6 +15,11 @@
 #include "rootpattern.h"
 #include "session.h"
 
+// Sizes in failure messages as sizes, not bytes.
+void PrintTo(const QSize& size, std::ostream* os) {
+    *os << size.width() << "x" << size.height();
+}
+
 using namespace zelq;
 using namespace zelq::e2e;
 
@@ -177,8 +182,9 @@ TEST_P(ScaledDesktop, AnAreaIsRecordedPixelExactAndAFullScreenStartsAtOnceAtTheM
         ASSERT_TRUE(probe.has_value());
         EXPECT_TRUE(probe->decodesCleanly);
         EXPECT_EQ(QSize(probe->width, probe->height), scale.desktop.screen) << "recording " << n;
-        // Positions follow the clock from the start: a start that waited for nothing loses seconds.
-        EXPECT_GE(probe->positions * 100, recordedMs - 2000) << "recording " << n;
+        // The window goes once the window manager has maximised it; a wait that compared unlike units
+        // ran into its 3 s limit first, and the recording started that late.
+        EXPECT_LT(startMs, 3000) << "recording " << n;
         const QImage frame = Session::decodedFrame(file, 1);
         ASSERT_FALSE(frame.isNull());
         EXPECT_LE(RootPattern::mismatches(frame, frame.width() - 64, frame.height() - 64, 64), 40);
