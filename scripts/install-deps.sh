@@ -12,10 +12,10 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # screen and keys
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev libxcb-shape0-dev
-  # tests, benches and looking at the program
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick xterm
   # monitors side by side and a desktop scale (xrandr --setmonitor, xrdb Xft.dpi) in the end-to-end tests
   x11-xserver-utils
+  # tests, benches and looking at the program
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick xterm
   # Chinese text on screen
   fonts-wqy-zenhei
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb
