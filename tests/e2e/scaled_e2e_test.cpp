@@ -172,7 +172,7 @@ TEST_P(ScaledDesktop, AnAreaIsRecordedPixelExactAndAFullScreenStartsAtOnceAtTheM
         sinceClick.start();
         ASSERT_TRUE(waitUntilGone(session, kMainTitle, 20000));
         const qint64 startMs = sinceClick.elapsed();
-        QThread::msleep(3000);
+        QThread::msleep(1500);
         session.key("Escape");
         const qint64 recordedMs = sinceClick.elapsed();
         ASSERT_TRUE(session.waitForWindow(kMainTitle, 20000).has_value());
