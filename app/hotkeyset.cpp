@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "platform/guard.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -105,6 +106,7 @@ void ShowHotkeyDialog(bool conflict) {
     swallowErrors([conflict] {
         if (!dialogInstance) {
             dialogInstance = new TFrmHotkeySet;
+            keepOnHomeScreen(dialogInstance);
             // Made without an owner, so it must go before the application does.
             qAddPostRoutine([] { delete dialogInstance.data(); });
         }

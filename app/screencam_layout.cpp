@@ -40,12 +40,12 @@ QPixmap captionPicture(const QString& text) {
     QFont font;
     font.setPixelSize(13);
     const QFontMetrics fm(font);
-    QPixmap pixmap(fm.horizontalAdvance(text) + 8, 22);
+    QPixmap pixmap = sharpPixmap(QSize(fm.horizontalAdvance(text) + 8, 22));
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setFont(font);
     p.setPen(QColor(24, 52, 92));
-    p.drawText(pixmap.rect(), Qt::AlignCenter, text);
+    p.drawText(QRect(QPoint(), pixmap.deviceIndependentSize().toSize()), Qt::AlignCenter, text);
     return pixmap;
 }
 

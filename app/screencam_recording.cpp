@@ -118,8 +118,12 @@ bool TFrmScreenCam::prepareRecordingPath() {
 
 void TFrmScreenCam::placeToolWindow(const QRect& recorded) {
     const QRect tool = FrmTool->frameGeometry();
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-    int left = screen.width() < recorded.left() + recorded.width() + tool.width()
+    // The monitor the rectangle is on: beside an area on a second monitor is on that monitor.
+    const QScreen* on = QGuiApplication::screenAt(recorded.center());
+    if (!on)
+        on = QGuiApplication::primaryScreen();
+    const QRect screen = on ? on->geometry() : QRect();
+    int left = screen.left() + screen.width() < recorded.left() + recorded.width() + tool.width()
                    ? recorded.left() - tool.width() - 10
                    : recorded.left() + recorded.width() + 10;
     int top = recorded.top();

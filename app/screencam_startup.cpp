@@ -58,6 +58,7 @@ void TFrmScreenCam::FormCreate() {
         // The restored bounds are outer bounds: the title bar at 8, never off the top of the screen.
         setOuterBounds(this, QRect(10, 8, 955, 720));
         trackOuterBounds(this);
+        setHomeWindow(this);
         setWindowTitle(mainWindowCaption());
         CreateCaptureEngine();
         SettingsFile = std::make_unique<ProfileFile>(services_.settingsPath);
@@ -88,7 +89,8 @@ void TFrmScreenCam::FormCreate() {
 
 void TFrmScreenCam::ToggleAutoSave() {
     QImage glyph = BtnAutoSave->glyph();
-    if (BtnAutoSave->tag() == 0) {
+    const bool checked = BtnAutoSave->tag() == 0;
+    if (checked) {
         BtnAutoSave->setTag(1);
         LoadBitmapResource(glyph, QStringLiteral("checked"), QStringLiteral("bmp"));
         ImgRectName->hide();
@@ -99,7 +101,8 @@ void TFrmScreenCam::ToggleAutoSave() {
         ImgRectName->show();
         EdtREC->show();
     }
-    BtnAutoSave->setGlyph(glyph);
+    BtnAutoSave->setGlyph(glyph, QImage(checked ? QStringLiteral(":/glyphs/checked@2x.png")
+                                                : QStringLiteral(":/glyphs/notchecked@2x.png")));
 }
 
 void TFrmScreenCam::BtnAutoSaveClick() { ToggleAutoSave(); }

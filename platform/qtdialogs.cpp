@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "dialogs.h"
+#include "platform/windowplacement.h"
 
 namespace zelq {
 
@@ -54,6 +55,8 @@ MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, M
     // A box without a caption of its own is titled with the program's name, as every message box is.
     const QString title = caption.isEmpty() ? QGuiApplication::applicationDisplayName() : caption;
     QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, owner);
+    if (!owner)
+        keepOnHomeScreen(&box);
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));

@@ -1,5 +1,6 @@
 #include "skin.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QEvent>
 #include <QLinearGradient>
@@ -7,6 +8,13 @@
 #include <QPalette>
 
 namespace zelq {
+
+QPixmap sharpPixmap(QSize size) {
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
 
 void setBackgroundColour(QWidget* widget, quint32 bgr) {
     QPalette palette = widget->palette();
@@ -38,8 +46,9 @@ SkinButton::SkinButton(const QString& caption, QWidget* parent) : QAbstractButto
     setFocusPolicy(Qt::NoFocus);  // speed buttons never take the focus from the boxes
 }
 
-void SkinButton::setGlyph(const QImage& glyph) {
+void SkinButton::setGlyph(const QImage& glyph, const QImage& sharp) {
     glyph_ = glyph;
+    sharpGlyph_ = sharp;
     update();
 }
 
@@ -76,7 +85,12 @@ void SkinButton::paintEvent(QPaintEvent*) {
     QRect content = rect().adjusted(6, 2, -6, -2);
     if (!glyph_.isNull()) {
         const QPoint at(content.left(), content.center().y() - glyph_.height() / 2 + 1);
-        p.drawImage(at, glyph_);
+        if (!sharpGlyph_.isNull() && devicePixelRatioF() > 1.0) {
+            p.setRenderHint(QPainter::SmoothPixmapTransform);
+            p.drawImage(QRect(at, glyph_.size()), sharpGlyph_);
+        } else {
+            p.drawImage(at, glyph_);
+        }
         content.setLeft(at.x() + glyph_.width() + 4);
     }
     p.setPen(isEnabled() ? QColor(24, 52, 92) : QColor(150, 150, 150));

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QMargins>
+#include <QPixmap>
 #include <QWidget>
 #include <initializer_list>
 
@@ -21,6 +22,10 @@ inline QColor colourFromBgr(quint32 bgr) {
                            static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+// A picture of `size` logical pixels for a window to paint on, with as many pixels as the screen with the
+// highest scale has for that size, so that what is painted on it stays sharp there.
+QPixmap sharpPixmap(QSize size);
+
 // Paints a widget's background in one of the colours above.
 void setBackgroundColour(QWidget* widget, quint32 bgr);
 
@@ -31,7 +36,8 @@ class SkinButton : public QAbstractButton {
 public:
     explicit SkinButton(const QString& caption, QWidget* parent = nullptr);
 
-    void setGlyph(const QImage& glyph);
+    // `sharp` is the same glyph drawn at twice the size, painted in its place on a scaled desktop.
+    void setGlyph(const QImage& glyph, const QImage& sharp = {});
     const QImage& glyph() const { return glyph_; }
 
     // A free integer the owner may use, as the Tag of a control.
@@ -47,6 +53,7 @@ protected:
 
 private:
     QImage glyph_;
+    QImage sharpGlyph_;
     int tag_ = 0;
     bool hovered_ = false;
 };

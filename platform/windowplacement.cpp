@@ -13,8 +13,9 @@
 #include <QVariant>
 #include <optional>
 
-#include "platform/raii.h"
 #include <QWidget>
+#include "platform/raii.h"
+#include "platform/screenpixels.h"
 
 namespace zelq {
 
@@ -54,6 +55,23 @@ std::optional<QRect> serverOuterBounds(const QWidget* window) {
 
 bool framed(const QWidget* window) { return window->frameGeometry() != window->geometry(); }
 
+// Whether bounds in screen pixels are, in logical pixels, the same as these: Qt rounds its logical
+// geometry from screen pixels, so an edge may be a pixel off.
+bool nearlySame(const QRect& screenPixels, const QRect& logical, const PixelScale& scale) {
+    const QRect bounds = toLogicalPixels(screenPixels, scale);
+    const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
+    return near(bounds.left(), logical.left()) && near(bounds.top(), logical.top()) &&
+           near(bounds.right(), logical.right()) && near(bounds.bottom(), logical.bottom());
+}
+
+// Whether the window's frame covers its screen's available area: the server's bounds are screen pixels
+// and Qt's available area logical ones.
+bool maximisedOnScreen(const QWidget* window) {
+    const QScreen* screen = window->screen();
+    const std::optional<QRect> server = serverOuterBounds(window);
+    return screen && server && nearlySame(*server, screen->availableGeometry(), pixelScaleOf(screen));
+}
+
 void applyOuterSize(QWidget* window, const QRect& outer, const QRect& frame) {
     const QRect client = window->geometry();
     const int extraW = frame.width() - client.width();
@@ -88,7 +106,9 @@ private:
     QRect outer_;
 };
 
+// The outer bounds when last on screen, in screen pixels as the server had them, and as Qt had them.
 const char* const kShownBounds = "zelqShownOuterBounds";
+const char* const kShownLogicalBounds = "zelqShownLogicalOuterBounds";
 
 class BoundsTracker final : public QObject {
 public:
@@ -109,8 +129,28 @@ private:
     void remember() {
         // Only what the window manager has placed and framed counts: a hidden window's geometry is not
         // where it was on screen.
-        if (window_->isVisible() && framed(window_)) window_->setProperty(kShownBounds, window_->frameGeometry());
+        if (!window_->isVisible() || !framed(window_))
+            return;
+        const QRect logical = window_->frameGeometry();
+        window_->setProperty(kShownLogicalBounds, logical);
+        // A size the program gives the window (a width typed into a box) is Qt's at once and the
+        // server's a moment later, and Qt tells no more once the server has it: until the two agree the
+        // server's bounds are stale, so they are asked for again shortly.
+        const std::optional<QRect> server = serverOuterBounds(window_);
+        if (server && nearlySame(*server, logical, pixelScaleOf(window_))) {
+            window_->setProperty(kShownBounds, *server);
+            retries_ = 0;
+            return;
+        }
+        window_->setProperty(kShownBounds, QVariant());
+        if (server && retries_ < kRetries) {
+            ++retries_;
+            QTimer::singleShot(kRetryMs, this, [this] { remember(); });
+        }
     }
+    static constexpr int kRetries = 40;
+    static constexpr int kRetryMs = 25;
+    int retries_ = 0;
     QWidget* window_;
 };
 
@@ -133,15 +173,69 @@ private:
     QWidget* window_;
 };
 
+QPointer<QWidget>& homeWindow() {
+    static QPointer<QWidget> home;
+    return home;
+}
+
+class HomeScreenKeeper final : public QObject {
+public:
+    explicit HomeScreenKeeper(QWidget* window) : QObject(window), window_(window) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        // Show comes after a dialog has placed itself and before the window is mapped, so the move
+        // is never seen on the wrong monitor.
+        if (event->type() != QEvent::Show || !homeWindow())
+            return false;
+        const QScreen* home = homeWindow()->screen();
+        const QRect frame = window_->frameGeometry();
+        if (!home || home->geometry().contains(frame.center()))
+            return false;
+        const QRect area = home->availableGeometry();
+        window_->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        return false;
+    }
+
+private:
+    QWidget* window_;
+};
+
 }  // namespace
+
+void setHomeWindow(QWidget* window) {
+    homeWindow() = window;
+}
+
+void keepOnHomeScreen(QWidget* window) {
+    for (QObject* child : window->children()) {
+        if (dynamic_cast<HomeScreenKeeper*>(child))
+            return;
+    }
+    new HomeScreenKeeper(window);
+}
 
 void refuseMinimise(QWidget* window) { new MinimiseRefusal(window); }
 
 void trackOuterBounds(QWidget* window) { new BoundsTracker(window); }
 
-QRect outerBounds(const QWidget* window) {
-    if (const std::optional<QRect> frame = serverOuterBounds(window)) return *frame;
+std::optional<QRect> shownScreenBounds(const QWidget* window) {
+    if (const std::optional<QRect> frame = serverOuterBounds(window))
+        return frame;
     const QVariant shown = window->property(kShownBounds);
+    if (shown.isValid())
+        return shown.toRect();
+    return std::nullopt;
+}
+
+QRect outerBounds(const QWidget* window) {
+    // The server's bounds are exact where Qt's cache of the frame is not; a window is placed in logical
+    // pixels, so they are converted on the screen the window is on.
+    if (const std::optional<QRect> shown = shownScreenBounds(window))
+        return toLogicalPixels(*shown, pixelScaleOf(window));
+    const QVariant shown = window->property(kShownLogicalBounds);
     return shown.isValid() ? shown.toRect() : window->frameGeometry();
 }
 
@@ -165,8 +259,8 @@ bool waitUntilMaximised(QWidget* window, int timeoutMs) {
     clock.start();
     const QPointer<QWidget> guard(window);
     while (guard && window->isVisible()) {
-        const QScreen* screen = window->screen();
-        if (window->isMaximized() && screen && serverOuterBounds(window) == screen->availableGeometry()) return true;
+        if (window->isMaximized() && maximisedOnScreen(window))
+            return true;
         if (clock.elapsed() >= timeoutMs) return false;
         // No user input meanwhile: a click now would act on a window that is about to be recorded.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);

@@ -3,6 +3,7 @@
 // draws that frame and applies maximising later than the call that asks for it. UI thread only.
 
 #include <QRect>
+#include <optional>
 
 class QWidget;
 
@@ -17,15 +18,26 @@ void setOuterBounds(QWidget* window, const QRect& outer);
 // manager takes its frame away, and what Qt then reports (the client area at some place, or nothing
 // maximised any more) is not where the window was: a recording of a hidden window's rectangle must use
 // the bounds it had when the user last saw it. trackOuterBounds starts remembering them; outerBounds
-// answers the remembered bounds, or the current frame geometry for a window that was never tracked or
-// never framed on screen.
+// answers them in logical pixels (Qt's), or the current frame geometry for a window that was never
+// tracked or never framed on screen.
 void trackOuterBounds(QWidget* window);
 QRect outerBounds(const QWidget* window);
+// The same bounds in screen pixels, exactly as the X server had them, or none for a window never framed
+// on screen. The engine reads them through screenOuterBounds (screenpixels.h).
+std::optional<QRect> shownScreenBounds(const QWidget* window);
 
 // Brings the window straight back when it is minimised. For the windows that are the only way back
 // to the program while the main window is hidden: not every window manager drops the minimise box
 // when asked to (openbox keeps it), so the window itself undoes a minimise.
 void refuseMinimise(QWidget* window);
+
+// The program's main window, on whose monitor the windows without an owner (the hot-key dialog, the
+// recording's message boxes) appear: Qt would put them on the monitor under the pointer, which during
+// an area recording is the recorded one.
+void setHomeWindow(QWidget* window);
+// Keeps a window without an owner on the home window's monitor: each time it is shown somewhere else,
+// it is centred on that monitor instead.
+void keepOnHomeScreen(QWidget* window);
 
 // Waits, serving events, until a maximised window has the bounds the window manager gives maximised
 // windows (the screen's available area), or for at most timeoutMs. False on a timeout, or when the

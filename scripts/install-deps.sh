@@ -11,7 +11,9 @@ packages=(
   # video
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   # screen and keys
-  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev
+  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev libxcb-shape0-dev
+  # monitors side by side and a desktop scale (xrandr --setmonitor, xrdb Xft.dpi) in the end-to-end tests
+  x11-xserver-utils
   # tests, benches and looking at the program
   libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick xterm
   # Chinese text on screen, and Qt's own texts (file dialogs, questions, context menus) in Chinese

@@ -15,7 +15,7 @@ namespace {
 // The picture of the content area (window coordinates less the skin's left and top strips). The site
 // line sits where Label1 lies across it, at 130,124 of the window.
 QPixmap aboutPicture(QSize size) {
-    QPixmap pixmap(size);
+    QPixmap pixmap = sharpPixmap(size);
     pixmap.fill(colourFromBgr(kWindowColour));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

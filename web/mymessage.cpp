@@ -17,7 +17,7 @@ namespace {
 // The window's background picture: a blue title band with a close mark at its right end over a white
 // content field.
 QPixmap messagePicture(QSize size) {
-    QPixmap pixmap(size);
+    QPixmap pixmap = sharpPixmap(size);
     pixmap.fill(Qt::white);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

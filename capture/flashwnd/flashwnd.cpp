@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "platform/screenpixels.h"
 #include "platform/skin.h"
 
 namespace zelq {
@@ -55,12 +56,15 @@ void TFlashingWnd::onWindowThread(Fn&& fn) {
 
 void TFlashingWnd::SetArea(int left, int top, int width, int height) {
     onWindowThread([=, this] {
-        setGeometry(left - kMargin, top - kMargin, width + 2 * kMargin, height + 2 * kMargin);
+        // The rectangle is in screen pixels; on a scaled desktop logical ones could not put the brackets
+        // on the pixels just outside it.
+        placeInScreenPixels(this,
+                            QRect(left - kMargin, top - kMargin, width + 2 * kMargin, height + 2 * kMargin),
+                            frameShape(width, height));
         AreaLeft = left;
         AreaTop = top;
         AreaRight = left + width - 1;
         AreaBottom = top + height - 1;
-        setMask(frameShape(width, height));
     });
 }
 

@@ -11,7 +11,7 @@
 #include "capture/scrcam/workerdialogs.h"
 #include "platform/clock.h"
 #include "platform/screen/screengrabber.h"
-#include "platform/windowplacement.h"
+#include "platform/screenpixels.h"
 
 namespace zelq {
 
@@ -33,7 +33,7 @@ protected:
         // A hidden source keeps the bounds it had on screen: the window manager moves and unframes a
         // window it no longer shows, and those places were never what the user marked.
         if (source_ && source_->isVisible() && (t == QEvent::Move || t == QEvent::Resize || t == QEvent::Show))
-            bounds_->set(outerBounds(source_));
+            bounds_->set(screenOuterBounds(source_));
         return false;
     }
 
@@ -73,7 +73,7 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
         return;
     setRecordingFile({});
     auto bounds = std::make_shared<SourceBounds>();
-    bounds->set(outerBounds(source));
+    bounds->set(screenOuterBounds(source));
     sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
     auto* worker = new TRecordAVIThread(*this, bounds, PlaybackRate, fileName);
     Thread = worker;

@@ -42,8 +42,8 @@ class TRecordAVIThread;
 constexpr FOURCC kCodecMSVC = mmioFOURCC('M', 'S', 'V', 'C');
 constexpr FOURCC kCodecIV50 = mmioFOURCC('I', 'V', '5', '0');
 
-// The source window's outer bounds as the worker sees them. The UI thread keeps them current while the
-// window moves and resizes; the worker reads them. Thread-safe.
+// The source window's outer bounds as the worker sees them, in screen pixels (screenOuterBounds). The UI
+// thread keeps them current while the window moves and resizes; the worker reads them. Thread-safe.
 class SourceBounds {
 public:
     QRect get() const {

@@ -22,47 +22,14 @@
 #include "app/screencam.h"
 #include "common/ffmpeg_frames.h"
 #include "common/scripted_dialogs.h"
+#include "mainwindowplaces.h"
+#include "rootpattern.h"
 #include "session.h"
 
 using namespace zelq;
-using zelq::e2e::Session;
+using namespace zelq::e2e;
 
 namespace {
-
-const QString kMainTitle = QStringLiteral("ZELQ屏幕录像助手1.2");
-const QString kAreaTitle = QStringLiteral("请拖拉本窗体到合适位置，以确定录像区域");
-const QString kToolTitle = QStringLiteral("区域屏幕录像");
-const QString kHotkeyTitle = QStringLiteral("热键设置");
-const QString kBoxTitle = QStringLiteral("ZELQ屏幕录像助手");
-const QString kOptionsTitle = QStringLiteral("参数设置");
-
-// Where something of the main window sits in a client area of this size: measured on a main window laid
-// out the same way in this process. `where` answers in the window's client coordinates.
-template <typename Where>
-auto measureMain(QSize client, Where where) {
-    test::ScriptedDialogs dialogs;
-    QTemporaryDir dir;
-    AppServices services;
-    services.dialogs = &dialogs;
-    services.settingsPath = dir.filePath("defualt.ini");
-    services.shellOpen = [](const QString&) {};
-    TFrmScreenCam window(services);
-    window.setAttribute(Qt::WA_DontShowOnScreen);
-    window.resize(client);
-    window.show();
-    const auto answer = where(window);
-    window.hide();
-    return answer;
-}
-
-// Where a control (a button of the column, say) has its middle.
-template <typename Control>
-QPoint mainButton(QSize client, Control* TFrmScreenCam::*button) {
-    return measureMain(client, [button](TFrmScreenCam& w) {
-        QWidget* b = w.*button;
-        return b->mapTo(&w, b->rect().center());
-    });
-}
 
 // Where a control of the options dialog sits in its client area, measured the same way.
 template <typename Control>
@@ -87,85 +54,6 @@ QPoint areaControl(Session& s, const QString& area, QPoint inPanel) {
     const int outerH = height + frame.top() + frame.bottom();
     return QPoint((outerW - 265) / 2, (outerH - 265) / 2) + inPanel;
 }
-
-const QPoint kEdtWidth(10 + 166 + 21, 60 + 29 + 10);
-const QPoint kAreaConfirm(10 + 18 + 60, 60 + 79 + 13);
-const QPoint kToolStop(24 + 59, 20 + 20);
-const QPoint kHotkeyClose(415 + 28, 74 + 13);
-
-QSize clientSize(Session& s, const QString& window) {
-    QSize size;
-    for (const QString& line : s.xdotool({"getwindowgeometry", "--shell", window}).split('\n')) {
-        if (line.startsWith("WIDTH=")) size.setWidth(line.mid(6).toInt());
-        if (line.startsWith("HEIGHT=")) size.setHeight(line.mid(7).toInt());
-    }
-    return size;
-}
-
-// Another program on the same desktop that holds Esc for itself.
-class EscHolder {
-public:
-    explicit EscHolder(const QString& display) : c_(xcb_connect(display.toLatin1().constData(), nullptr)) {
-        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c_);
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, 0xff1b);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-        for (std::uint16_t lock : {std::uint16_t{0}, std::uint16_t{XCB_MOD_MASK_2}}) {
-            xcb_generic_error_t* e = xcb_request_check(
-                c_, xcb_grab_key_checked(c_, 1, root, lock, codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-            held_ = held_ || e == nullptr;
-            free(e);
-        }
-        free(codes);
-        xcb_key_symbols_free(symbols);
-    }
-    ~EscHolder() { xcb_disconnect(c_); }
-    bool held() const { return held_; }
-
-private:
-    xcb_connection_t* c_;
-    bool held_ = false;
-};
-
-// The root window of the session's display tiled with 8-pixel squares of two colours that the default
-// compressor keeps exactly, so a frame shows whether it was taken from the screen's own corner.
-class RootPattern {
-public:
-    explicit RootPattern(const QString& display) : c_(xcb_connect(display.toLatin1().constData(), nullptr)) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
-        const xcb_pixmap_t tile = xcb_generate_id(c_);
-        xcb_create_pixmap(c_, screen->root_depth, tile, screen->root, 16, 16);
-        const xcb_gcontext_t gc = xcb_generate_id(c_);
-        for (int square = 0; square < 4; ++square) {
-            const std::uint32_t colour = colourAt(8 * (square % 2), 8 * (square / 2));
-            xcb_create_gc(c_, gc, tile, XCB_GC_FOREGROUND, &colour);
-            const xcb_rectangle_t r{static_cast<std::int16_t>(8 * (square % 2)),
-                                    static_cast<std::int16_t>(8 * (square / 2)), 8, 8};
-            xcb_poly_fill_rectangle(c_, tile, gc, 1, &r);
-            xcb_free_gc(c_, gc);
-        }
-        xcb_change_window_attributes(c_, screen->root, XCB_CW_BACK_PIXMAP, &tile);
-        xcb_clear_area(c_, 0, screen->root, 0, 0, 0, 0);
-        xcb_free_pixmap(c_, tile);
-        xcb_flush(c_);
-    }
-    ~RootPattern() { xcb_disconnect(c_); }
-    static std::uint32_t colourAt(int x, int y) { return ((x / 8 + y / 8) % 2) ? 0xF80000u : 0x0000F8u; }
-    // Pixels of the picture's square of side n at (x, y) whose colour is not the pattern's there.
-    static int mismatches(const QImage& picture, int x0, int y0, int n) {
-        int wrong = 0;
-        for (int y = y0; y < y0 + n; ++y) {
-            for (int x = x0; x < x0 + n; ++x) {
-                const QRgb p = picture.pixel(x, y);
-                const bool red = qRed(p) > 128 && qBlue(p) < 128;
-                wrong += red != (colourAt(x, y) == 0xF80000u);
-            }
-        }
-        return wrong;
-    }
-
-private:
-    xcb_connection_t* c_;
-};
 
 class RecordingE2E : public ::testing::Test {
 protected:

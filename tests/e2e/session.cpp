@@ -34,7 +34,7 @@ int runQuiet(const QString& program, const QStringList& args, const QProcessEnvi
 
 }  // namespace
 
-Session::Session() {
+Session::Session(const Desktop& desktop) : desktop_(desktop) {
     if (!dir_.isValid()) return;
     QDir().mkpath(home());
     QDir().mkpath(programDir());
@@ -47,7 +47,10 @@ Session::Session() {
     // A private X server; it tells its display number on a pipe once it accepts clients.
     xvfb_ = std::make_unique<QProcess>();
     xvfb_->setProcessChannelMode(QProcess::SeparateChannels);
-    xvfb_->start("Xvfb", {"-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "+extension", "MIT-SHM"});
+    const QString size = QStringLiteral("%1x%2x24").arg(desktop.screen.width()).arg(desktop.screen.height());
+    // -noreset: the monitors and resources set below must outlive the tools that set them.
+    xvfb_->start("Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", size, "-nolisten", "tcp",
+                          "+extension", "MIT-SHM"});
     if (!xvfb_->waitForStarted(10000)) return;
     QElapsedTimer timer;
     timer.start();
@@ -61,6 +64,32 @@ Session::Session() {
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", display_);
+    // The monitors and the scale resource are set while the server has no client but these, before the
+    // window manager starts: it arranges its desktop by the monitors it finds.
+    for (int i = 0; i < desktop.monitors.size(); ++i) {
+        const QRect m = desktop.monitors[i];
+        const QString geometry = QStringLiteral("%1/%2x%3/%4+%5+%6")
+                                     .arg(m.width())
+                                     .arg(m.width() * 254 / 960)
+                                     .arg(m.height())
+                                     .arg(m.height() * 254 / 960)
+                                     .arg(m.x())
+                                     .arg(m.y());
+        if (runQuiet("xrandr",
+                     {"--setmonitor", QStringLiteral("MONITOR%1").arg(i + 1), geometry,
+                      i == 0 ? "screen" : "none"},
+                     env, nullptr, 10000) != 0)
+            return;
+    }
+    if (desktop.xftDpi > 0) {
+        QProcess xrdb;
+        xrdb.setProcessEnvironment(env);
+        xrdb.start("xrdb", {"-merge"});
+        xrdb.write(QStringLiteral("Xft.dpi: %1\n").arg(desktop.xftDpi).toLatin1());
+        xrdb.closeWriteChannel();
+        if (!xrdb.waitForFinished(10000) || xrdb.exitCode() != 0)
+            return;
+    }
     wm_ = std::make_unique<QProcess>();
     wm_->setProcessEnvironment(env);
     wm_->setStandardOutputFile(QProcess::nullDevice());
@@ -99,6 +128,11 @@ bool Session::startProgram() {
     env.insert("HOME", home());
     env.insert("XDG_RUNTIME_DIR", dir_.path());
     env.insert("XDG_CONFIG_DIRS", dir_.filePath("xdg"));
+    for (const char* scale : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING",
+                              "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI"})
+        env.remove(scale);
+    for (const QString& pair : desktop_.programEnvironment)
+        env.insert(pair.section('=', 0, 0), pair.section('=', 1));
     program_ = std::make_unique<QProcess>();
     program_->setProcessEnvironment(env);
     program_->setWorkingDirectory(programDir());

@@ -4,11 +4,14 @@
 // has its own X server, so sessions neither see nor disturb each other's keys and windows.
 
 #include <QImage>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+#include <QList>
 #include <QMargins>
 #include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
@@ -25,9 +28,21 @@ struct ProbeResult {
     bool decodesCleanly = false;
 };
 
+// The desktop a session's X server shows.
+struct Desktop {
+    QSize screen{1920, 1080};
+    // Monitors side by side on the one X screen, as xrandr --setmonitor makes them; the first is the
+    // primary one. None: the screen is one monitor.
+    QList<QRect> monitors;
+    int xftDpi = 0;  // the desktop's Xft.dpi resource; 0 for none
+    // NAME=value pairs for the program (QT_SCALE_FACTOR=2, say); the Qt scale variables of the test's
+    // own environment are never passed on.
+    QStringList programEnvironment;
+};
+
 class Session {
 public:
-    Session();
+    explicit Session(const Desktop& desktop = {});
     ~Session();
 
     bool ok() const { return ok_; }
@@ -71,6 +86,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    Desktop desktop_;
     QString display_;
     std::unique_ptr<QProcess> xvfb_;
     std::unique_ptr<QProcess> wm_;
