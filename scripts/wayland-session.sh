@@ -9,7 +9,8 @@
 #   wayland-session.sh down DIR               takes the one in DIR down
 #
 # DIR/env holds the variables a client needs (WAYLAND_DISPLAY, DISPLAY of the Xwayland, XDG_RUNTIME_DIR,
-# DBUS_SESSION_BUS_ADDRESS, SWAYSOCK, XDG_SESSION_TYPE), one KEY=value a line. Everything lives in DIR,
+# DBUS_SESSION_BUS_ADDRESS, SWAYSOCK, XDG_SESSION_TYPE, and ZELQ_WAYLAND_DIR=DIR), one KEY=value a line;
+# DIR/pids names each service's process. Everything lives in DIR,
 # so several desktops (and other private servers) run side by side.
 #
 # `run` hands the command ZELQ_WAYLAND_UNAVAILABLE=<why> when the desktop cannot start, so that a test
@@ -106,11 +107,12 @@ X
   waitfor 10 xdg-permission-store bus_has org.freedesktop.impl.portal.PermissionStore || return 1
   start portal /usr/libexec/xdg-desktop-portal
   waitfor 10 xdg-desktop-portal bus_has org.freedesktop.portal.Desktop || return 1
-  start foot foot sh -c 'i=0; while :; do i=$((i+1)); echo "line $i $(date +%T.%N) abcdefghijklmnopqrstuvwxyz"; sleep 0.01; done'
+  # A test holds the screen still by making the file DIR/pause, and lets it scroll again by removing it.
+  start foot foot sh -c "i=0; while :; do if [ -e '$dir/pause' ]; then sleep 0.05; continue; fi; i=\$((i+1)); echo \"line \$i \$(date +%T.%N) abcdefghijklmnopqrstuvwxyz\"; sleep 0.01; done"
   waitfor 20 "the terminal" sh -c "swaymsg -t get_tree | grep -q '\"app_id\": \"foot\"'" || return 1
   printf '%s\n' "WAYLAND_DISPLAY=wayland-1" "DISPLAY=$(cat "$dir/xdisplay")" "XDG_RUNTIME_DIR=$run" \
     "DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" "SWAYSOCK=$SWAYSOCK" "XDG_SESSION_TYPE=wayland" \
-    "XDG_CURRENT_DESKTOP=sway" >"$dir/env"
+    "XDG_CURRENT_DESKTOP=sway" "ZELQ_WAYLAND_DIR=$dir" >"$dir/env"
 }
 
 down() {
