@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <memory>
 
+#include "platform/desktopsession.h"
 #include "platform/raii.h"
 
 namespace zelq {
@@ -107,7 +108,10 @@ GlobalHotKeys::~GlobalHotKeys() {
     if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
 }
 
+bool GlobalHotKeys::available() { return !isWaylandSession(); }
+
 bool GlobalHotKeys::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey) {
+    if (!available()) return false;
     xcb_connection_t* c = x11Connection();
     const std::uint32_t keysym = keysymForVirtualKey(virtualKey);
     if (!c || keysym == 0 || grabs_.count(id)) return false;

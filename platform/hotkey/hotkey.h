@@ -30,8 +30,13 @@ public:
     GlobalHotKeys();
     ~GlobalHotKeys() override;
 
-    // False when the key is unknown, there is no X display, the identifier is taken, or another client
-    // holds the combination (nothing stays grabbed then).
+    // Whether a key can be had at all. Not on a Wayland desktop: there an X key grab (the program's windows
+    // are Xwayland windows) sees only keys pressed in X windows, never those pressed while the recorded
+    // programs have the focus, so every registration fails and recordings are stopped from the stop window.
+    static bool available();
+
+    // False when the key is unknown, there is no X display, keys are not available(), the identifier is
+    // taken, or another client holds the combination (nothing stays grabbed then).
     bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey);
     // Releases every grab made for the identifier; false when it was not registered.
     bool UnregisterHotKey(int id);

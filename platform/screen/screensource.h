@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/desktopsession.h"
+
 namespace zelq {
 
 class ScreenSource {
@@ -63,9 +65,5 @@ public:
     // to add to a plain capture failure. A source that says something here has lost the screen for good.
     virtual QString failure() const { return {}; }
 };
-
-// Whether the program runs in a Wayland session (WAYLAND_DISPLAY set, or XDG_SESSION_TYPE=wayland), where
-// its windows are Xwayland windows and its pictures must come from the screen-cast portal.
-bool isWaylandSession();
 
 }  // namespace zelq
