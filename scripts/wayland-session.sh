@@ -13,6 +13,9 @@
 # DIR/pids names each service's process. Everything lives in DIR,
 # so several desktops (and other private servers) run side by side.
 #
+# ZELQ_WAYLAND_SCALE=2 scales the output by 2 (a high-density monitor: the desktop, and Xwayland with it,
+# is 960x540, the monitor's picture 1920x1080).
+#
 # `run` hands the command ZELQ_WAYLAND_UNAVAILABLE=<why> when the desktop cannot start, so that a test
 # can skip with that reason; under CI (CI=true) a desktop that cannot start fails instead.
 set -uo pipefail
@@ -79,7 +82,7 @@ up() {
     XDG_SESSION_TYPE=wayland DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus
   mkdir -p "$XDG_CONFIG_HOME"
   # Xwayland is started at once (force), not at the first X client, so its display can be handed out.
-  printf '%s\n' 'xwayland force' 'output HEADLESS-1 resolution 1920x1080 position 0 0' 'default_border none' \
+  printf '%s\n' 'xwayland force' "output HEADLESS-1 resolution 1920x1080 position 0 0 scale ${ZELQ_WAYLAND_SCALE:-1}" 'default_border none' \
     "exec echo \$DISPLAY >$dir/xdisplay" >"$dir/sway.config"
   # chooser_type=none: the first output is cast without asking anyone to choose.
   printf '%s\n' '[screencast]' 'output_name=HEADLESS-1' 'chooser_type=none' >"$dir/xdpw.config"

@@ -19,10 +19,22 @@ bool reusable(const QImage& image, const QSize& size) {
     return image.size() == size && image.format() == QImage::Format_RGB32 && image.isDetached();
 }
 
+// The monitor's size in desktop units. Some portals (wlroots') give its size in pixels, not in the desktop's
+// units; then a lone monitor at the origin is as large as the Xwayland screen laid over the desktop.
+QSize monitorSize(const PortalSession& session, const QSize& picture) {
+    const QSize told = session.logicalSize();
+    if (!told.isEmpty() && told != picture)
+        return told;
+    const QSize x(xwayland().width(), xwayland().height());
+    const bool sameShape = static_cast<long long>(x.width()) * picture.height() ==
+                           static_cast<long long>(x.height()) * picture.width();
+    if (session.position() == QPoint(0, 0) && !x.isEmpty() && x.width() < picture.width() && sameShape)
+        return x;
+    return picture;
+}
+
 // The rectangle (desktop coordinates) in the picture's pixels.
-QRect inPicture(const QRect& wanted, const QPoint& monitorAt, QSize logical, const QSize& picture) {
-    if (logical.isEmpty())
-        logical = picture;
+QRect inPicture(const QRect& wanted, const QPoint& monitorAt, const QSize& logical, const QSize& picture) {
     const double sx = static_cast<double>(picture.width()) / logical.width();
     const double sy = static_cast<double>(picture.height()) / logical.height();
     const QRect at = wanted.translated(-monitorAt);
@@ -116,7 +128,7 @@ bool PortalScreenSource::copy(const QRect& wanted, QImage& image, bool onlyChang
     }
     QRegion parts;
     const bool taken = stream_->take([&](const QImage& picture, const QRegion& redrawn) {
-        const QRect from = inPicture(wanted, session_->position(), session_->logicalSize(), picture.size());
+        const QRect from = inPicture(wanted, session_->position(), monitorSize(*session_, picture.size()), picture.size());
         if (from.size() != wanted.size()) {
             // A scaled monitor: its pixels are brought to the rectangle's size (parts off it are black).
             image = picture.copy(from)
