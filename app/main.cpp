@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
 
     // On a Wayland desktop the windows stay X11 clients (Xwayland): a Wayland client cannot place its own
     // windows, and the area window, the frame window and the tool window must sit where they are put.
-    if (zelq::isWaylandSession()) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (zelq::isWaylandSession())
+        qputenv("QT_QPA_PLATFORM", "xcb");
     ZelqApplication app(argc, argv);
     QApplication::setApplicationName(zelq::programTitle());
     QApplication::setApplicationVersion(zelq::programVersion());

@@ -54,7 +54,8 @@ void TFrmScreenCam::CreateCaptureEngine() {
     CaptureEngine->OnProgress = [](TScreenCam&) {};
     // Raised on the worker when the desktop refused the screen or stopped casting it.
     CaptureEngine->OnScreenLost = [this](TScreenCam&) {
-        QMetaObject::invokeMethod(this, [this] { swallowErrors([this] { ScreenLost(); }); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { swallowErrors([this] { ScreenLost(); }); }, Qt::QueuedConnection);
     };
     hotKeys_ = std::make_unique<GlobalHotKeys>();
     connect(hotKeys_.get(), &GlobalHotKeys::hotKeyPressed, this, [this](int id) {
@@ -101,7 +102,8 @@ void TFrmScreenCam::startRecording(bool area) {
     hide();
     // Where no key can be had at all (a Wayland desktop), asking for another one would not help: the stop
     // window below is the way to stop there, and the status line says why once, after the first stop.
-    if (!hotKey && GlobalHotKeys::available()) ShowHotkeyDialog(true);
+    if (!hotKey && GlobalHotKeys::available())
+        ShowHotkeyDialog(true);
 
     // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop
     // button is then the way out, as it is for an area.
@@ -180,7 +182,9 @@ void TFrmScreenCam::StopProcedure() {
     BtnStopRec->click();
     if (!GlobalHotKeys::available() && !noKeyExplained_) {
         noKeyExplained_ = true;
-        LblHint->setText(LblHint->text() + QStringLiteral("  （这个 Wayland 桌面不让程序使用全局热键，录像时请用停止小窗口结束录像。）"));
+        LblHint->setText(
+            LblHint->text() +
+            QStringLiteral("  （这个 Wayland 桌面不让程序使用全局热键，录像时请用停止小窗口结束录像。）"));
     }
     setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
     if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
@@ -195,9 +199,11 @@ void TFrmScreenCam::StopFromToolWindow() {
 
 void TFrmScreenCam::ScreenLost() {
     // The engine has told the user why; the program goes back to where a stop leaves it.
-    if (!recordingStarted_ || Stopping) return;
+    if (!recordingStarted_ || Stopping)
+        return;
     StopFromToolWindow();
-    if (FrmTool) FrmTool->hide();
+    if (FrmTool)
+        FrmTool->hide();
 }
 
 void TFrmScreenCam::HotKeyMessage(int id) {

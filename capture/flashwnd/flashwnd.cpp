@@ -27,7 +27,8 @@ TFlashingWnd::TFlashingWnd(QWidget* owner)
     setAttribute(Qt::WA_NoSystemBackground);
     // Xwayland shows a window's whole rectangle whatever its shape, black where nothing is painted: the
     // frame would cover the very area being recorded. A see-through window shows only what is painted.
-    if (isWaylandSession()) setAttribute(Qt::WA_TranslucentBackground);
+    if (isWaylandSession())
+        setAttribute(Qt::WA_TranslucentBackground);
     setGeometry(430, 104, 483, 458);
 }
 
@@ -92,7 +93,8 @@ void TFlashingWnd::paintEvent(QPaintEvent*) {
     if (!colour_)
         return;
     QPainter painter(this);
-    if (!mask().isEmpty()) painter.setClipRegion(mask());
+    if (!mask().isEmpty())
+        painter.setClipRegion(mask());
     painter.fillRect(rect(), *colour_);
 }
 

@@ -18,8 +18,8 @@ namespace {
 Frame captureFailed(const ScreenSource& source, Dialogs& dialogs) {
     const QString why = source.failure();
     if (why.isEmpty())
-        dialogs.messageBox(QStringLiteral("Error capturing a frame!"), QStringLiteral("Error"), MsgIcon::Warning,
-                           MsgButtons::Ok);
+        dialogs.messageBox(QStringLiteral("Error capturing a frame!"), QStringLiteral("Error"),
+                           MsgIcon::Warning, MsgButtons::Ok);
     else
         dialogs.messageBox(why, QStringLiteral("出错"), MsgIcon::Warning, MsgButtons::Ok);
     return {};

@@ -176,8 +176,8 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
         if (!screen.beginRecording([this] { return Recording.load() && !closing_.load(); })) {
             if (Recording) {
                 const QString why = screen.failure();
-                askUser(why.isEmpty() ? QStringLiteral("Error capturing a frame!") : why, QStringLiteral("出错"),
-                        MsgIcon::Error, MsgButtons::Ok);
+                askUser(why.isEmpty() ? QStringLiteral("Error capturing a frame!") : why,
+                        QStringLiteral("出错"), MsgIcon::Error, MsgButtons::Ok);
             }
             raise(OnScreenLost);
             return 0;
@@ -185,7 +185,8 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
 
         Frame frame = grabFor(hooks, L, T, W, H);
         if (!frame) {
-            if (!screen.failure().isEmpty()) raise(OnScreenLost);
+            if (!screen.failure().isEmpty())
+                raise(OnScreenLost);
             return 1;
         }
 
@@ -243,7 +244,8 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
         }
         // The desktop stopped casting mid-recording: the frames so far are in the finished file, and the
         // message has been shown; the program goes back to where a stop leaves it.
-        if (!screen.failure().isEmpty()) raise(OnScreenLost);
+        if (!screen.failure().isEmpty())
+            raise(OnScreenLost);
         if (status == AVIERR_OK) return 1;
 
         raise(OnRecordError);

@@ -108,10 +108,13 @@ GlobalHotKeys::~GlobalHotKeys() {
     if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
 }
 
-bool GlobalHotKeys::available() { return !isWaylandSession(); }
+bool GlobalHotKeys::available() {
+    return !isWaylandSession();
+}
 
 bool GlobalHotKeys::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey) {
-    if (!available()) return false;
+    if (!available())
+        return false;
     xcb_connection_t* c = x11Connection();
     const std::uint32_t keysym = keysymForVirtualKey(virtualKey);
     if (!c || keysym == 0 || grabs_.count(id)) return false;

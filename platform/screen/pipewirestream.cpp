@@ -60,13 +60,15 @@ void onCoreError(void* data, uint32_t id, int, int res, const char* message) {
     // Only the connection itself failing ends the stream; errors of other objects are theirs.
     if (id == PW_ID_CORE)
         d->fail(res == -EPIPE ? kGone
-                              : QStringLiteral("屏幕画面流（PipeWire）出错：%1，录像已结束。").arg(QString::fromUtf8(message)));
+                              : QStringLiteral("屏幕画面流（PipeWire）出错：%1，录像已结束。")
+                                    .arg(QString::fromUtf8(message)));
 }
 
 void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error) {
     auto* d = static_cast<PipeWireStream::Impl*>(data);
     if (state == PW_STREAM_STATE_ERROR)
-        d->fail(QStringLiteral("屏幕画面流（PipeWire）出错：%1，录像已结束。").arg(QString::fromUtf8(error ? error : "")));
+        d->fail(QStringLiteral("屏幕画面流（PipeWire）出错：%1，录像已结束。")
+                    .arg(QString::fromUtf8(error ? error : "")));
     else if (state == PW_STREAM_STATE_UNCONNECTED && d->streaming)
         d->fail(kGone);
     if (state == PW_STREAM_STATE_STREAMING)
@@ -78,7 +80,9 @@ void onParamChanged(void* data, uint32_t id, const spa_pod* param) {
         static_cast<PipeWireStream::Impl*>(data)->formatChanged(param);
 }
 
-void onProcess(void* data) { static_cast<PipeWireStream::Impl*>(data)->process(); }
+void onProcess(void* data) {
+    static_cast<PipeWireStream::Impl*>(data)->process();
+}
 
 const pw_core_events kCoreEvents = [] {
     pw_core_events events{};
@@ -101,8 +105,9 @@ const spa_pod* formatParam(spa_pod_builder& b) {
     spa_rectangle sizeDefault{1920, 1080}, sizeMin{1, 1}, sizeMax{16384, 16384};
     spa_fraction rateDefault{0, 1}, rateMin{0, 1}, rateMax{1000, 1};
     return static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
-        SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
+        SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+        SPA_FORMAT_VIDEO_format,
         SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA),
         SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&sizeDefault, &sizeMin, &sizeMax),
         SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rateDefault, &rateMin, &rateMax)));
@@ -170,7 +175,8 @@ void PipeWireStream::Impl::copyPicture(const spa_buffer* buffer) {
         return;
     const int width = agreed.width(), height = agreed.height();
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    const std::size_t stride = data.chunk->stride > 0 ? static_cast<std::size_t>(data.chunk->stride) : rowBytes;
+    const std::size_t stride =
+        data.chunk->stride > 0 ? static_cast<std::size_t>(data.chunk->stride) : rowBytes;
     if (data.chunk->offset + stride * static_cast<std::size_t>(height - 1) + rowBytes > data.maxsize)
         return;
     const auto* src = static_cast<const std::uint8_t*>(data.data) + data.chunk->offset;
@@ -191,8 +197,9 @@ void PipeWireStream::Impl::copyPicture(const spa_buffer* buffer) {
             spa_meta_for_each(r, damage) {
                 if (!spa_meta_region_is_valid(r))
                     break;
-                parts += QRect(r->region.position.x, r->region.position.y, static_cast<int>(r->region.size.width),
-                               static_cast<int>(r->region.size.height));
+                parts +=
+                    QRect(r->region.position.x, r->region.position.y, static_cast<int>(r->region.size.width),
+                          static_cast<int>(r->region.size.height));
             }
         }
     }
@@ -202,8 +209,10 @@ void PipeWireStream::Impl::copyPicture(const spa_buffer* buffer) {
     for (const QRect& part : parts) {
         const std::size_t bytes = static_cast<std::size_t>(part.width()) * 4;
         for (int y = part.top(); y <= part.bottom(); ++y)
-            std::memcpy(picture.scanLine(y) + part.left() * 4,
-                        src + stride * static_cast<std::size_t>(y) + static_cast<std::size_t>(part.left()) * 4, bytes);
+            std::memcpy(
+                picture.scanLine(y) + part.left() * 4,
+                src + stride * static_cast<std::size_t>(y) + static_cast<std::size_t>(part.left()) * 4,
+                bytes);
     }
     redrawn += parts;
     ++frames;
@@ -247,8 +256,8 @@ bool PipeWireStream::start(int fd, unsigned node, const std::function<bool()>& k
     if (d_->core) {
         pw_core_add_listener(d_->core, &d_->coreListener, &kCoreEvents, d_.get());
         d_->stream = pw_stream_new(d_->core, "zelq-screenrec",
-                                   pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                                                     PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+                                   pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                                     "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
     }
     int connected = -1;
     if (d_->stream) {
@@ -256,9 +265,9 @@ bool PipeWireStream::start(int fd, unsigned node, const std::function<bool()>& k
         std::uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
         const spa_pod* params[] = {formatParam(b)};
-        connected = pw_stream_connect(d_->stream, PW_DIRECTION_INPUT, node,
-                                      static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
-                                      params, 1);
+        connected = pw_stream_connect(
+            d_->stream, PW_DIRECTION_INPUT, node,
+            static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params, 1);
     }
     pw_thread_loop_unlock(d_->loop);
     if (connected < 0) {

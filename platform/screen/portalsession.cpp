@@ -99,13 +99,12 @@ Answer request(const QString& method, QVariantList arguments, QVariantMap option
     // The user may take minutes to answer; the tick lets a stop end the wait within a tenth of a second.
     QTimer tick;
     tick.start(100);
-    while (!waiter.answered && keepWaiting())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!waiter.answered && keepWaiting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     connectResponse(bus, path, waiter, false);
     if (!waiter.answered) {
         // Given up: the desktop takes its question away.
-        bus.call(QDBusMessage::createMethodCall(kService, path, QStringLiteral("org.freedesktop.portal.Request"),
-                                                QStringLiteral("Close")));
+        bus.call(QDBusMessage::createMethodCall(
+            kService, path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")));
         answer.response = kResponseCancelled;
         return answer;
     }
@@ -117,8 +116,8 @@ Answer request(const QString& method, QVariantList arguments, QVariantMap option
 
 // A property of the ScreenCast interface; an invalid variant with `error` set when it cannot be read.
 QVariant screenCastProperty(const QString& name, QString* errorName) {
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kObject, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                       QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kService, kObject, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     call.setArguments({kScreenCast, name});
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
     if (reply.type() != QDBusMessage::ReplyMessage) {
@@ -163,8 +162,9 @@ QString refusal(const Answer& answer) {
         return QStringLiteral("桌面没能开始屏幕共享：%1").arg(answer.callError);
     if (answer.answered && answer.response == kResponseSuccess)
         return {};
-    return answer.response == kResponseCancelled ? QStringLiteral("没有得到录制屏幕的许可（已取消），录像没有开始。")
-                                                 : QStringLiteral("桌面拒绝了录制屏幕的请求，录像没有开始。");
+    return answer.response == kResponseCancelled
+               ? QStringLiteral("没有得到录制屏幕的许可（已取消），录像没有开始。")
+               : QStringLiteral("桌面拒绝了录制屏幕的请求，录像没有开始。");
 }
 
 }  // namespace
@@ -204,9 +204,12 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     QString errorName;
     const QVariant version = screenCastProperty(QStringLiteral("version"), &errorName);
     if (!version.isValid()) {
-        error_ = errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
-                     ? QStringLiteral("找不到桌面的屏幕共享服务（xdg-desktop-portal），无法在 Wayland 桌面上录像。")
-                     : QStringLiteral("桌面的屏幕共享服务不提供录制屏幕的功能（ScreenCast），无法在 Wayland 桌面上录像。");
+        error_ =
+            errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+                ? QStringLiteral(
+                      "找不到桌面的屏幕共享服务（xdg-desktop-portal），无法在 Wayland 桌面上录像。")
+                : QStringLiteral(
+                      "桌面的屏幕共享服务不提供录制屏幕的功能（ScreenCast），无法在 Wayland 桌面上录像。");
         return false;
     }
     const uint types = screenCastProperty(QStringLiteral("AvailableSourceTypes"), nullptr).toUInt();
@@ -242,7 +245,8 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     error_ = refusal(selected);
     if (!error_.isEmpty())
         return false;
-    const Answer started = request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {}, keepWaiting);
+    const Answer started =
+        request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {}, keepWaiting);
     error_ = refusal(started);
     if (!error_.isEmpty())
         return false;
@@ -284,7 +288,9 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     const QDBusMessage remote = QDBusConnection::sessionBus().call(call);
     const QDBusUnixFileDescriptor fd = qdbus_cast<QDBusUnixFileDescriptor>(remote.arguments().value(0));
     // The descriptor object closes its own copy; PipeWire takes ours.
-    fd_ = remote.type() == QDBusMessage::ReplyMessage && fd.isValid() ? ::fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 0) : -1;
+    fd_ = remote.type() == QDBusMessage::ReplyMessage && fd.isValid()
+              ? ::fcntl(fd.fileDescriptor(), F_DUPFD_CLOEXEC, 0)
+              : -1;
     if (fd_ < 0) {
         error_ = QStringLiteral("无法连接屏幕画面流（PipeWire），录像没有开始。");
         return false;

@@ -13,7 +13,9 @@ namespace {
 
 // Xwayland, for the screen's size and the pointer: the desktop's coordinates as the program's windows
 // see them.
-ScreenGrabber& xwayland() { return ScreenGrabber::forCurrentThread(); }
+ScreenGrabber& xwayland() {
+    return ScreenGrabber::forCurrentThread();
+}
 
 bool reusable(const QImage& image, const QSize& size) {
     return image.size() == size && image.format() == QImage::Format_RGB32 && image.isDetached();
@@ -39,24 +41,34 @@ QRect inPicture(const QRect& wanted, const QPoint& monitorAt, const QSize& logic
     const double sy = static_cast<double>(picture.height()) / logical.height();
     const QRect at = wanted.translated(-monitorAt);
     return QRect(static_cast<int>(std::lround(at.x() * sx)), static_cast<int>(std::lround(at.y() * sy)),
-                 static_cast<int>(std::lround(at.width() * sx)), static_cast<int>(std::lround(at.height() * sy)));
+                 static_cast<int>(std::lround(at.width() * sx)),
+                 static_cast<int>(std::lround(at.height() * sy)));
 }
 
 void copyPart(const QImage& picture, const QRect& from, QImage& image, const QPoint& to) {
     const std::size_t bytes = static_cast<std::size_t>(from.width()) * 4;
     for (int y = 0; y < from.height(); ++y)
-        std::memcpy(image.scanLine(to.y() + y) + to.x() * 4, picture.constScanLine(from.y() + y) + from.x() * 4, bytes);
+        std::memcpy(image.scanLine(to.y() + y) + to.x() * 4,
+                    picture.constScanLine(from.y() + y) + from.x() * 4, bytes);
 }
 
 }  // namespace
 
 PortalScreenSource::PortalScreenSource() = default;
 
-PortalScreenSource::~PortalScreenSource() { endRecording(); }
+PortalScreenSource::~PortalScreenSource() {
+    endRecording();
+}
 
-bool PortalScreenSource::isConnected() const { return xwayland().isConnected(); }
-int PortalScreenSource::width() const { return xwayland().width(); }
-int PortalScreenSource::height() const { return xwayland().height(); }
+bool PortalScreenSource::isConnected() const {
+    return xwayland().isConnected();
+}
+int PortalScreenSource::width() const {
+    return xwayland().width();
+}
+int PortalScreenSource::height() const {
+    return xwayland().height();
+}
 
 bool PortalScreenSource::beginRecording(const std::function<bool()>& keepWaiting) {
     endRecording();
@@ -83,13 +95,21 @@ void PortalScreenSource::endRecording() {
     tracked_ = QRect();
 }
 
-bool PortalScreenSource::pointerInPicture() const { return session_ && session_->pointerInPicture(); }
+bool PortalScreenSource::pointerInPicture() const {
+    return session_ && session_->pointerInPicture();
+}
 
-std::optional<QPoint> PortalScreenSource::pointerPosition() { return xwayland().pointerPosition(); }
+std::optional<QPoint> PortalScreenSource::pointerPosition() {
+    return xwayland().pointerPosition();
+}
 
-std::optional<QPoint> PortalScreenSource::cursorHotSpot() { return xwayland().cursorHotSpot(); }
+std::optional<QPoint> PortalScreenSource::cursorHotSpot() {
+    return xwayland().cursorHotSpot();
+}
 
-long long PortalScreenSource::framesReceived() const { return stream_ ? stream_->framesReceived() : 0; }
+long long PortalScreenSource::framesReceived() const {
+    return stream_ ? stream_->framesReceived() : 0;
+}
 
 bool PortalScreenSource::grab(int left, int top, int width, int height, QImage& image) {
     // What was redrawn is handed out here too, so a later grabChanges must start from a whole copy.
@@ -108,8 +128,8 @@ bool PortalScreenSource::grabChanges(int left, int top, int width, int height, Q
     return true;
 }
 
-bool PortalScreenSource::copy(const QRect& wanted, QImage& image, bool onlyChanged, std::vector<QRect>* changed,
-                              const RowsLanded* landed) {
+bool PortalScreenSource::copy(const QRect& wanted, QImage& image, bool onlyChanged,
+                              std::vector<QRect>* changed, const RowsLanded* landed) {
     if (wanted.isEmpty())
         return false;
     if (!reusable(image, wanted.size())) {
@@ -128,7 +148,8 @@ bool PortalScreenSource::copy(const QRect& wanted, QImage& image, bool onlyChang
     }
     QRegion parts;
     const bool taken = stream_->take([&](const QImage& picture, const QRegion& redrawn) {
-        const QRect from = inPicture(wanted, session_->position(), monitorSize(*session_, picture.size()), picture.size());
+        const QRect from =
+            inPicture(wanted, session_->position(), monitorSize(*session_, picture.size()), picture.size());
         if (from.size() != wanted.size()) {
             // A scaled monitor: its pixels are brought to the rectangle's size (parts off it are black).
             image = picture.copy(from)
@@ -139,7 +160,8 @@ bool PortalScreenSource::copy(const QRect& wanted, QImage& image, bool onlyChang
         }
         if (!onlyChanged && !picture.rect().contains(from))
             image.fill(0xff000000u);
-        parts = onlyChanged ? QRegion(redrawn.translated(-from.topLeft())) & image.rect() : QRegion(image.rect());
+        parts =
+            onlyChanged ? QRegion(redrawn.translated(-from.topLeft())) & image.rect() : QRegion(image.rect());
         for (const QRect& part : parts) {
             const QRect source = part.translated(from.topLeft()) & picture.rect();
             if (!source.isEmpty())

@@ -40,8 +40,8 @@ public:
     bool beginRecording(const std::function<bool()>& keepWaiting) override;
     void endRecording() override;
     bool grab(int left, int top, int width, int height, QImage& image) override;
-    bool grabChanges(int left, int top, int width, int height, QImage& kept, std::vector<QRect>* changed = nullptr,
-                     const RowsLanded& landed = {}) override;
+    bool grabChanges(int left, int top, int width, int height, QImage& kept,
+                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {}) override;
     bool pointerInPicture() const override;
     std::optional<QPoint> pointerPosition() override;
     std::optional<QPoint> cursorHotSpot() override;

@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/screen/portalsession.h"
 #include "platform/screen/screensource.h"
+#include "wayland_desktop.h"
 
 using namespace zelq;
 
@@ -41,8 +42,9 @@ void holdStill(bool still) {
 // The desktop's picture of the rectangle (desktop coordinates) as grim takes it, at one pixel a unit.
 QImage grim(const QRect& r) {
     QProcess p;
-    p.start("grim", {"-s", "1", "-t", "ppm", "-g",
-                     QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()), "-"});
+    p.start("grim",
+            {"-s", "1", "-t", "ppm", "-g",
+             QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()), "-"});
     if (!p.waitForFinished(20000) || p.exitCode() != 0)
         return {};
     return QImage::fromData(p.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
@@ -62,8 +64,8 @@ qint64 servicePid(const QString& name) {
 }
 
 struct Difference {
-    int worst = 0;            // largest difference of one component
-    double share = 0;         // share of pixels with a component more than `near` apart
+    int worst = 0;     // largest difference of one component
+    double share = 0;  // share of pixels with a component more than `near` apart
 };
 Difference compare(const QImage& a, const QImage& b, int near) {
     Difference d;
@@ -84,12 +86,8 @@ Difference compare(const QImage& a, const QImage& b, int near) {
 class WaylandRecording : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString unavailable = qEnvironmentVariable("ZELQ_WAYLAND_UNAVAILABLE");
-        if (!unavailable.isEmpty())
-            GTEST_SKIP() << "Wayland tests skipped: " << unavailable.toStdString();
-        if (!isWaylandSession() || kDesktop.isEmpty())
-            GTEST_SKIP() << "Wayland tests skipped: not on a test Wayland desktop (run them with "
-                            "scripts/wayland-session.sh run, as ctest does)";
+        if (const std::string why = zelq::test::waylandUnavailable(); !why.empty())
+            GTEST_SKIP() << why;
         ASSERT_TRUE(dir.isValid());
         // The portal's permission token goes to the state folder of this test alone.
         qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
@@ -139,15 +137,20 @@ TEST_F(WaylandRecording, RecordsTheScreenAndAnAreaAsGrimSeesThem) {
     EXPECT_EQ(engine->ScreenHeight, 1080);
     for (int round = 0; round < 2; ++round) {
         for (const QRect& rect : {screen, area}) {
-            SCOPED_TRACE(QStringLiteral("round %1, %2x%3").arg(round).arg(rect.width()).arg(rect.height()).toStdString());
+            SCOPED_TRACE(QStringLiteral("round %1, %2x%3")
+                             .arg(round)
+                             .arg(rect.width())
+                             .arg(rect.height())
+                             .toStdString());
             const bool lossless = rect == area;
             if (lossless)
                 engine->SelectCodec(zmbv);
             else
                 engine->CodecFourCC = kCodecMSVC;
             QImage still;
-            const QString path = record(rect, 2000, 1500, &still,
-                                        QStringLiteral("%1-%2.avi").arg(round).arg(lossless ? "area" : "screen"));
+            const QString path =
+                record(rect, 2000, 1500, &still,
+                       QStringLiteral("%1-%2.avi").arg(round).arg(lossless ? "area" : "screen"));
             EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages().front().toStdString();
 
             const ::test::Probe p = ::test::probe(path);
@@ -162,7 +165,8 @@ TEST_F(WaylandRecording, RecordsTheScreenAndAnAreaAsGrimSeesThem) {
             ASSERT_GE(p.packetPositions.size(), 10u);
             const std::size_t n = p.packetPositions.size();
             for (std::size_t i = n - 10; i < n; ++i)
-                EXPECT_EQ(p.packetPositions[i], p.packetPositions[n - 10] + static_cast<long long>(i - (n - 10)));
+                EXPECT_EQ(p.packetPositions[i],
+                          p.packetPositions[n - 10] + static_cast<long long>(i - (n - 10)));
 
             ASSERT_FALSE(still.isNull());
             const QImage last = zelq::test::lastFrameByFfmpeg(path, rect.width(), rect.height());
@@ -198,10 +202,10 @@ TEST_F(WaylandRecording, StreamGoneEndsTheRecordingWithAFinishedFile) {
     ::kill(static_cast<pid_t>(pipewire), SIGKILL);
     QElapsedTimer waited;
     waited.start();
-    while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000)
-        QTest::qWait(50);
+    while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000) QTest::qWait(50);
     ASSERT_EQ(dialogs.messages().size(), 1u);
-    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("录像已结束"))) << dialogs.messages().front().toStdString();
+    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("录像已结束")))
+        << dialogs.messages().front().toStdString();
     EXPECT_TRUE(engine->waitForWorker(60000));
     EXPECT_TRUE(lost);
     const ::test::Probe p = ::test::probe(path);
@@ -231,4 +235,29 @@ TEST_F(WaylandRecording, ScaledMonitorRecordsTheAreaWhereXwaylandHasIt) {
     // Both halve the monitor's pixels, each with its own filter, and the recording is 16-bit: close, not
     // equal. A rectangle taken from the wrong place shows other lines of text, far apart.
     EXPECT_LT(compare(last, still, 64).share, 0.03);
+}
+
+// No screen-sharing service on the bus (the desktop's portal has ended): the start ends with a message
+// that says so, no file is made, and the engine is ready for the next start.
+TEST_F(WaylandRecording, NoPortalEndsTheStartWithoutAFile) {
+    const qint64 portal = servicePid("portal");
+    ASSERT_GT(portal, 0);
+    ::kill(static_cast<pid_t>(portal), SIGKILL);
+    bool lost = false;
+    engine->OnScreenLost = [&lost](TScreenCam&) { lost = true; };
+    QWidget source;
+    source.setGeometry(100, 200, 640, 360);
+    const QString path = dir.filePath("none.avi");
+    for (int round = 0; round < 2; ++round) {
+        lost = false;
+        dialogs.clear();
+        engine->StartRecording(&source, path);
+        EXPECT_TRUE(engine->waitForWorker(60000));
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("找不到桌面的屏幕共享服务")))
+            << dialogs.messages().front().toStdString();
+        EXPECT_TRUE(lost);
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(engine->RecordingFile().isEmpty());
+    }
 }
