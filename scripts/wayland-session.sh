@@ -154,6 +154,8 @@ run)
       exit 1
     fi
     export ZELQ_WAYLAND_UNAVAILABLE="the headless Wayland desktop could not start (see scripts/wayland-session.sh)"
+    # Without the desktop's Xwayland there may be no display at all: the command must still start, to say so.
+    [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
   fi
   "$@"
   ;;
