@@ -261,3 +261,28 @@ TEST_F(WaylandRecording, NoPortalEndsTheStartWithoutAFile) {
         EXPECT_TRUE(engine->RecordingFile().isEmpty());
     }
 }
+
+// The monitor changing size mid-recording (another mode, or unplugged and replaced): the rectangle means
+// nothing on the new picture, so the recording ends with a message and the frames it had in a finished
+// file.
+TEST_F(WaylandRecording, MonitorResizedEndsTheRecordingWithAFinishedFile) {
+    QWidget source;
+    source.setGeometry(100, 200, 640, 360);
+    const QString path = dir.filePath("resized.avi");
+    engine->StartRecording(&source, path);
+    QTest::qWait(1500);
+    ASSERT_TRUE(engine->Recording.load());
+    QProcess::execute("swaymsg", {"output", "HEADLESS-1", "resolution", "1280x720"});
+    QElapsedTimer waited;
+    waited.start();
+    while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000)
+        QTest::qWait(50);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("显示器的大小变了")))
+        << dialogs.messages().front().toStdString();
+    EXPECT_TRUE(engine->waitForWorker(60000));
+    const ::test::Probe p = ::test::probe(path);
+    ASSERT_TRUE(p.ok) << p.errors.toStdString();
+    EXPECT_EQ(p.width, 640);
+    EXPECT_GE(p.headerFrames, 5);
+}
