@@ -100,9 +100,10 @@ void TFrmScreenCam::startRecording(bool area) {
     const bool hotKey = RegisterStopHotKey();
     // Hidden before any dialog: the window must not appear over what is being recorded.
     hide();
-    // Where no key can be had at all (a Wayland desktop), asking for another one would not help: the stop
-    // window below is the way to stop there, and the status line says why once, after the first stop.
-    if (!hotKey && GlobalHotKeys::available())
+    // Only on X11 can another program hold the key, which another choice mends. On a Wayland desktop the
+    // desktop owns the keys: the stop window below is the way to stop until it has agreed to one (or for
+    // good, where it offers none; the status line then says why once, after the first stop).
+    if (!hotKey && GlobalHotKeys::conflictsPossible())
         ShowHotkeyDialog(true);
 
     // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop

@@ -14,14 +14,15 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QTimer>
-#include <atomic>
+
+#include "platform/portalrequest.h"
 
 namespace zelq {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kObject = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kService = QLatin1String(kPortalService);
+const QString kObject = QLatin1String(kPortalObject);
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 constexpr uint kSourceMonitor = 1;
 constexpr uint kCursorHidden = 1;
@@ -53,13 +54,8 @@ struct Answer {
     QString callError;  // the D-Bus error of a call that failed outright
 };
 
-QString nextToken() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("zelq%1_%2").arg(::getpid()).arg(++counter);
-}
-
 bool connectResponse(QDBusConnection& bus, const QString& path, ResponseWaiter& waiter, bool on) {
-    const QString iface = QStringLiteral("org.freedesktop.portal.Request");
+    const QString iface = QLatin1String(kPortalRequest);
     const QString name = QStringLiteral("Response");
     const char* slot = SLOT(onResponse(uint, QVariantMap));
     return on ? bus.connect(kService, path, iface, name, &waiter, slot)
@@ -71,12 +67,9 @@ bool connectResponse(QDBusConnection& bus, const QString& path, ResponseWaiter& 
 Answer request(const QString& method, QVariantList arguments, QVariantMap options,
                const std::function<bool()>& keepWaiting) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString token = nextToken();
+    const QString token = nextPortalToken();
     options.insert(QStringLiteral("handle_token"), token);
-    // The path is known before the call, so the signal is listened for before it can be sent: a desktop
-    // that answers at once (a remembered permission) would otherwise answer into the void.
-    QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                       .arg(bus.baseService().mid(1).replace(QLatin1Char('.'), QLatin1Char('_')), token);
+    QString path = portalRequestPath(token);
     ResponseWaiter waiter;
     connectResponse(bus, path, waiter, true);
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kObject, kScreenCast, method);
@@ -220,8 +213,9 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     const uint cursorModes = screenCastProperty(QStringLiteral("AvailableCursorModes"), nullptr).toUInt();
     pointerEmbedded_ = cursorModes & kCursorEmbedded;
 
-    const Answer created = request(QStringLiteral("CreateSession"), {},
-                                   {{QStringLiteral("session_handle_token"), nextToken()}}, keepWaiting);
+    const Answer created =
+        request(QStringLiteral("CreateSession"), {},
+                {{QStringLiteral("session_handle_token"), nextPortalToken()}}, keepWaiting);
     error_ = refusal(created);
     if (!error_.isEmpty())
         return false;

@@ -275,8 +275,7 @@ TEST_F(WaylandRecording, MonitorResizedEndsTheRecordingWithAFinishedFile) {
     QProcess::execute("swaymsg", {"output", "HEADLESS-1", "resolution", "1280x720"});
     QElapsedTimer waited;
     waited.start();
-    while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000)
-        QTest::qWait(50);
+    while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000) QTest::qWait(50);
     ASSERT_EQ(dialogs.messages().size(), 1u);
     EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("显示器的大小变了")))
         << dialogs.messages().front().toStdString();
