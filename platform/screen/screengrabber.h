@@ -52,8 +52,8 @@ public:
     // connection or a screen format this grabber cannot read.
     bool grab(int left, int top, int width, int height, QImage& image) override;
 
-    // The X server's screen needs no preparing: every grab reads it as it is.
-    bool beginRecording(const std::function<bool()>&) override { return isConnected(); }
+    // The X server's screen needs no preparing: every grab reads it as it is (and says when it cannot).
+    bool beginRecording(const std::function<bool()>&) override { return true; }
     void endRecording() override {}
 
     // Keeps `kept` equal to what grab() would give for the rectangle, reading back only the parts the
