@@ -76,8 +76,7 @@ void TFrmScreenCam::connectHandlers() {
     bind(MnOpenPicPath, this, &TFrmScreenCam::MnOpenPicPathClick);
     connect(BitmapListBox, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PmPicList->popup(BitmapListBox->viewport()->mapToGlobal(at)); });
-    connect(BitmapListBox, &QListWidget::itemClicked, this,
-            [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    connect(BitmapListBox, &QListWidget::itemClicked, this, [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
     connect(BitmapListBox, &QListWidget::itemDoubleClicked, this,
             [this] { swallowErrors([this] { MnOpenPicPathClick(); }); });
 

@@ -248,8 +248,7 @@ QWidget* TFrmScreenCam::buildVideoArea() {
     BtnPlay = button(PnlVideoControl, "BtnPlay", QStringLiteral("播放"), QStringLiteral("播放录像"));
     BtnPause = button(PnlVideoControl, "BtnPause", QStringLiteral("暂停"), QStringLiteral("暂停录像播放"));
     BtnStop = button(PnlVideoControl, "BtnStop", QStringLiteral("停止"), QStringLiteral("停止录像播放"));
-    FullScreenBtn =
-        button(PnlVideoControl, "FullScreenBtn", QStringLiteral("全屏"), QStringLiteral("全屏显示录像"));
+    FullScreenBtn = button(PnlVideoControl, "FullScreenBtn", QStringLiteral("全屏"), QStringLiteral("全屏显示录像"));
     for (SkinButton* b : {BtnPlay, BtnPause, BtnStop, FullScreenBtn}) {
         b->setFixedSize(64, 26);
         controls->addWidget(b);

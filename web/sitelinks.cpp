@@ -30,9 +30,7 @@ void SetSiteRoot(const QString& given) {
     root() = value;
 }
 
-QString SiteAddress(const QString& path) {
-    return root() + path;
-}
+QString SiteAddress(const QString& path) { return root() + path; }
 
 QString BrowserAddress(const QString& address) {
     // A scheme is letters, digits, "+", "-" or "." after a first letter, then ":/"; "host:8080/x" has

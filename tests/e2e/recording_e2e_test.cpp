@@ -6,9 +6,9 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
