@@ -197,12 +197,17 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     QString errorName;
     const QVariant version = screenCastProperty(QStringLiteral("version"), &errorName);
     if (!version.isValid()) {
+        // The portal answered that it has no such interface; anything else (no such service, no answer,
+        // a portal that went away while asked) is a portal not there to ask.
+        const bool noScreenCast = errorName == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs") ||
+                                  errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownInterface") ||
+                                  errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownProperty");
         error_ =
-            errorName == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+            noScreenCast
                 ? QStringLiteral(
-                      "找不到桌面的屏幕共享服务（xdg-desktop-portal），无法在 Wayland 桌面上录像。")
+                      "桌面的屏幕共享服务不提供录制屏幕的功能（ScreenCast），无法在 Wayland 桌面上录像。")
                 : QStringLiteral(
-                      "桌面的屏幕共享服务不提供录制屏幕的功能（ScreenCast），无法在 Wayland 桌面上录像。");
+                      "找不到桌面的屏幕共享服务（xdg-desktop-portal），无法在 Wayland 桌面上录像。");
         return false;
     }
     const uint types = screenCastProperty(QStringLiteral("AvailableSourceTypes"), nullptr).toUInt();
