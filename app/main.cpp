@@ -8,6 +8,7 @@
 #include "app/screencam.h"
 #include "app/windows.h"
 #include "platform/clock.h"
+#include "platform/desktopsession.h"
 #include "platform/dialogs.h"
 #include "platform/qtchinese.h"
 #include "platform/quitsignals.h"
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
         return answer->exitCode;
     }
 
+    // On a Wayland desktop the windows stay X11 clients (Xwayland): a Wayland client cannot place its own
+    // windows, and the area window, the frame window and the tool window must sit where they are put.
+    if (zelq::isWaylandSession())
+        qputenv("QT_QPA_PLATFORM", "xcb");
     ZelqApplication app(argc, argv);
     const zelq::QtChinese chinese;
     // Qt's own file dialogs, which speak the program's language; a desktop's native one would follow the

@@ -125,6 +125,9 @@ public:
     void StopProcedure();
     void StopFromToolWindow();
     void HotKeyMessage(int id);
+    // The screen source lost the screen, or never had it (the engine has shown why): ends the recording
+    // as a stop does.
+    void ScreenLost();
     bool RegisterStopHotKey();
     void UnregisterStopHotKey();
     void EnterRecordingLayout();
@@ -333,6 +336,7 @@ private:
     Dialogs* dialogs_ = nullptr;
     bool destroyed_ = false;
     bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
+    bool noKeyExplained_ = false;    // the status line has said why this desktop has no stop key
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
     bool endingDoubleClick_ = false;    // the list's next button release ends a double-click

@@ -52,6 +52,11 @@ void TFrmScreenCam::CreateCaptureEngine() {
     Clock& clock = services_.clock ? *services_.clock : systemClock();
     CaptureEngine = std::make_unique<TScreenCam>(this, *dialogs_, clock);
     CaptureEngine->OnProgress = [](TScreenCam&) {};
+    // Raised on the worker when the desktop refused the screen or stopped casting it.
+    CaptureEngine->OnScreenLost = [this](TScreenCam&) {
+        QMetaObject::invokeMethod(
+            this, [this] { swallowErrors([this] { ScreenLost(); }); }, Qt::QueuedConnection);
+    };
     hotKeys_ = std::make_unique<GlobalHotKeys>();
     connect(hotKeys_.get(), &GlobalHotKeys::hotKeyPressed, this, [this](int id) {
         swallowErrors([this, id] { HotKeyMessage(id); });
@@ -95,7 +100,11 @@ void TFrmScreenCam::startRecording(bool area) {
     const bool hotKey = RegisterStopHotKey();
     // Hidden before any dialog: the window must not appear over what is being recorded.
     hide();
-    if (!hotKey) ShowHotkeyDialog(true);
+    // Only on X11 can another program hold the key, which another choice mends. On a Wayland desktop the
+    // desktop owns the keys: the stop window below is the way to stop until it has agreed to one (or for
+    // good, where it offers none; the status line then says why once, after the first stop).
+    if (!hotKey && GlobalHotKeys::conflictsPossible())
+        ShowHotkeyDialog(true);
 
     // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop
     // button is then the way out, as it is for an area.
@@ -176,6 +185,12 @@ void TFrmScreenCam::Button2Click() {
 void TFrmScreenCam::StopProcedure() {
     UnregisterStopHotKey();
     BtnStopRec->click();
+    if (!GlobalHotKeys::available() && !noKeyExplained_) {
+        noKeyExplained_ = true;
+        LblHint->setText(
+            LblHint->text() +
+            QStringLiteral("  （这个 Wayland 桌面不让程序使用全局热键，录像时请用停止小窗口结束录像。）"));
+    }
     setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
     if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);
     show();
@@ -185,6 +200,15 @@ void TFrmScreenCam::StopFromToolWindow() {
     Stopping = true;
     swallowErrors([this] { StopProcedure(); });
     Stopping = false;
+}
+
+void TFrmScreenCam::ScreenLost() {
+    // The engine has told the user why; the program goes back to where a stop leaves it.
+    if (!recordingStarted_ || Stopping)
+        return;
+    StopFromToolWindow();
+    if (FrmTool)
+        FrmTool->hide();
 }
 
 void TFrmScreenCam::HotKeyMessage(int id) {

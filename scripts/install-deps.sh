@@ -20,6 +20,11 @@ packages=(
   fonts-wqy-zenhei qt6-translations-l10n
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb
   desktop-file-utils appstream lintian
+  # Wayland: the ScreenCast portal's PipeWire stream, and a headless Wayland desktop for its tests
+  # (scripts/wayland-session.sh); the rest builds the patched portal backend (scripts/build-xdpw.sh)
+  libpipewire-0.3-dev sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
+  xdg-desktop-portal-wlr dbus libglib2.0-bin foot grim dpkg-dev patch
+  meson libdrm-dev libinih-dev libgbm-dev libwayland-dev wayland-protocols libsystemd-dev
 )
 
 missing=()
@@ -29,13 +34,14 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The screen-cast portal backend that casts without a GPU (cached: quick when already built).
+"$(dirname "$0")/build-xdpw.sh"

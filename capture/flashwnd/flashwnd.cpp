@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QThread>
 
+#include "platform/desktopsession.h"
 #include "platform/screenpixels.h"
 #include "platform/skin.h"
 
@@ -25,6 +26,10 @@ TFlashingWnd::TFlashingWnd(QWidget* owner)
     // exactly where it is put, even partly off the screen.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_NoSystemBackground);
+    // Xwayland shows a window's whole rectangle whatever its shape, black where nothing is painted: the
+    // frame would cover the very area being recorded. A see-through window shows only what is painted.
+    if (isWaylandSession())
+        setAttribute(Qt::WA_TranslucentBackground);
     setGeometry(430, 104, 483, 458);
 }
 
@@ -87,10 +92,13 @@ void TFlashingWnd::hideFrame() {
 }
 
 void TFlashingWnd::paintEvent(QPaintEvent*) {
-    // The whole window in the colour; the shape cuts the painting down to the brackets.
+    // The brackets in the colour: the shape cuts the window down to them, and where the shape is not
+    // honoured (Xwayland) the rest stays see-through.
     if (!colour_)
         return;
     QPainter painter(this);
+    if (!mask().isEmpty())
+        painter.setClipRegion(mask());
     painter.fillRect(rect(), *colour_);
 }
 

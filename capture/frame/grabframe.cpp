@@ -8,22 +8,27 @@
 #include "capture/frame/cursordraw.h"
 #include "capture/frame/keptscreen.h"
 #include "platform/dialogs.h"
-#include "platform/screen/screengrabber.h"
+#include "platform/screen/screensource.h"
 
 namespace zelq {
 
 namespace {
 
-Frame captureFailed(Dialogs& dialogs) {
-    dialogs.messageBox(QStringLiteral("Error capturing a frame!"), QStringLiteral("Error"), MsgIcon::Warning,
-                       MsgButtons::Ok);
+// A source that has lost the screen for good (the desktop stopped casting it) says why in its own words.
+Frame captureFailed(const ScreenSource& source, Dialogs& dialogs) {
+    const QString why = source.failure();
+    if (why.isEmpty())
+        dialogs.messageBox(QStringLiteral("Error capturing a frame!"), QStringLiteral("Error"),
+                           MsgIcon::Warning, MsgButtons::Ok);
+    else
+        dialogs.messageBox(why, QStringLiteral("出错"), MsgIcon::Warning, MsgButtons::Ok);
     return {};
 }
 
 // The arrow goes over a copy of the few pixels under it, converted into the frame: the image itself may be
 // the recording's kept picture of the screen, and an arrow left in it would stay behind in later frames.
 // Answers where it went (image coordinates), empty for nowhere.
-QRect drawPointer(ScreenGrabber& grabber, const GrabSettings& settings, const QImage& image, Frame& frame,
+QRect drawPointer(ScreenSource& grabber, const GrabSettings& settings, const QImage& image, Frame& frame,
                   int left, int top) {
     const std::optional<QPoint> pointer = grabber.pointerPosition();
     if (!pointer)
@@ -50,7 +55,7 @@ void flagRows(std::vector<bool>& rows, const QRect& part) {
 
 }  // namespace
 
-Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
+Frame GrabFrame(ScreenSource& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
                 Dialogs& dialogs, int left, int top, int width, int height, KeptScreen* kept) {
     FrameWindowHooks* window = settings.ShowFrame ? worker : nullptr;
     if (window) {
@@ -70,12 +75,14 @@ Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindo
         grabbed = grabber.grab(left, top, width, height, image);
     }
     if (!grabbed)
-        return captureFailed(dialogs);
+        return captureFailed(grabber, dialogs);
     Frame frame = kept ? kept->endPass(changed, dialogs) : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
-        return captureFailed(dialogs);
-    const QRect pointer =
-        settings.DrawCursor ? drawPointer(grabber, settings, image, frame, left, top) : QRect();
+        return captureFailed(grabber, dialogs);
+    // A desktop that draws the pointer into its pictures has already put it where it is.
+    const QRect pointer = settings.DrawCursor && !grabber.pointerInPicture()
+                              ? drawPointer(grabber, settings, image, frame, left, top)
+                              : QRect();
     if (kept) {
         // What differs from the last frame: what was read anew, and the arrow where it is and where it was.
         frame.changedRows.assign(static_cast<std::size_t>(image.height()), false);

@@ -8,7 +8,7 @@
 // The engine owns the settings and the frame window; it passes its settings as GrabSettings and, while
 // its worker exists, the worker as FrameWindowHooks. Its own GrabFrame member forwards here.
 //
-// Thread rules: runs on the thread that owns `grabber` (see ScreenGrabber). On the recording worker the
+// Thread rules: runs on the thread that owns `grabber` (see ScreenSource). On the recording worker the
 // hooks hand the window work to the UI thread: the colours are posted, a move is waited for (only when the
 // source has moved); that cannot deadlock because the UI thread never waits for the worker while a
 // recording runs. Message boxes are carried to
@@ -23,7 +23,7 @@ namespace zelq {
 
 class Dialogs;
 class KeptScreen;
-class ScreenGrabber;
+class ScreenSource;
 
 struct GrabSettings {
     int BitsPerPixel = 32;      // depth of the frame: 8, 16, 24 or 32
@@ -45,11 +45,12 @@ public:
 
 // Grabs (left, top, width, height) in screen pixels. `worker` is the recording worker, or nullptr when
 // none runs (the compressor probe): then the frame window is left alone. Returns none after showing
-// "Error capturing a frame!" when no frame can be made (empty rectangle, no memory, no screen).
+// "Error capturing a frame!" when no frame can be made (empty rectangle, no memory, no screen), or the
+// source's own words when it has lost the screen (ScreenSource::failure).
 //
 // `kept`, when given, is what a recording keeps from pass to pass (see KeptScreen): only what the server
 // has drawn since the last pass is read back and converted. The pointer is never drawn into it.
-Frame GrabFrame(ScreenGrabber& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
+Frame GrabFrame(ScreenSource& grabber, const GrabSettings& settings, FrameWindowHooks* worker,
                 Dialogs& dialogs, int left, int top, int width, int height, KeptScreen* kept = nullptr);
 
 }  // namespace zelq

@@ -11,6 +11,7 @@
 #include "capture/scrcam/scrcam.h"
 #include "capture/vfw/avifile.h"
 #include "capture/vfw/compman.h"
+#include "platform/screen/screensource.h"
 
 namespace zelq {
 
@@ -165,8 +166,29 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
             return 0;
         }
 
+        // The screen is asked for before anything is made: on a Wayland desktop the user may refuse, and
+        // a refused start leaves no file behind. Given back however the recording ends.
+        ScreenSource& screen = ScreenSource::forCurrentThread();
+        struct EndOnExit {
+            ScreenSource& screen;
+            ~EndOnExit() { screen.endRecording(); }
+        } endOnExit{screen};
+        if (!screen.beginRecording([this] { return Recording.load() && !closing_.load(); })) {
+            if (Recording) {
+                const QString why = screen.failure();
+                askUser(why.isEmpty() ? QStringLiteral("Error capturing a frame!") : why,
+                        QStringLiteral("出错"), MsgIcon::Error, MsgButtons::Ok);
+            }
+            raise(OnScreenLost);
+            return 0;
+        }
+
         Frame frame = grabFor(hooks, L, T, W, H);
-        if (!frame) return 1;
+        if (!frame) {
+            if (!screen.failure().isEmpty())
+                raise(OnScreenLost);
+            return 1;
+        }
 
         // Fit the rectangle to the chosen compressor: try multiples of 2, 4 and 8 until it takes the frame.
         if (CodecIndex >= 0 && CodecIndex < static_cast<int>(CodecList.size())) {
@@ -220,6 +242,10 @@ int TScreenCam::RecordAVI(const SourceBounds& source, const QString& fileName) {
             }
             status = writeRecording(fileName, frame, source, hooks, QRect(L, T, W, H));
         }
+        // The desktop stopped casting mid-recording: the frames so far are in the finished file, and the
+        // message has been shown; the program goes back to where a stop leaves it.
+        if (!screen.failure().isEmpty())
+            raise(OnScreenLost);
         if (status == AVIERR_OK) return 1;
 
         raise(OnRecordError);

@@ -10,7 +10,7 @@
 #include "capture/scrcam/recordthread.h"
 #include "capture/scrcam/workerdialogs.h"
 #include "platform/clock.h"
-#include "platform/screen/screengrabber.h"
+#include "platform/screen/screensource.h"
 #include "platform/screenpixels.h"
 
 namespace zelq {
@@ -50,7 +50,7 @@ TScreenCam::TScreenCam(QWidget* owner, Dialogs& dialogs, Clock& clock)
       clock_(clock),
       workerDialogs_(std::make_unique<WorkerDialogs>(dialogs, this, [this] { return closing_.load(); })) {
     setObjectName(QStringLiteral("TScreenCam"));
-    ScreenGrabber& screen = ScreenGrabber::forCurrentThread();
+    ScreenSource& screen = ScreenSource::forCurrentThread();
     BitsPerPixel = screen.isConnected() ? screen.bitsPerPixel() : 32;
     ScreenWidth = screen.width();
     ScreenHeight = screen.height();
@@ -157,7 +157,7 @@ Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width
     settings.ShowFrame = ShowFrame;
     settings.FollowSource = FollowSource;
     settings.ArrowCursor = ArrowCursor;
-    return zelq::GrabFrame(ScreenGrabber::forCurrentThread(), settings, worker, *workerDialogs_, left, top,
+    return zelq::GrabFrame(ScreenSource::forCurrentThread(), settings, worker, *workerDialogs_, left, top,
                            width, height, kept);
 }
 

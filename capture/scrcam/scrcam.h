@@ -84,6 +84,10 @@ public:
     Notification OnRecordStart;
     Notification OnRecordStop;
     Notification OnRecordError;
+    // The screen source lost the screen or never had it (on a Wayland desktop: the user refused, or the
+    // desktop stopped casting), and its message has been shown: the recording has ended by itself, with
+    // whatever it had written in a finished file.
+    Notification OnScreenLost;
     QPointer<TRecordAVIThread> Thread;  // UI thread only
     int PlaybackRate = 10;
     int MsPerFrame = 100;  // 1 to 60000

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <memory>
 
+#include "platform/desktopsession.h"
+#include "platform/hotkey/portalshortcuts.h"
 #include "platform/raii.h"
 
 namespace zelq {
@@ -107,7 +109,64 @@ GlobalHotKeys::~GlobalHotKeys() {
     if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
 }
 
+bool GlobalHotKeys::available() {
+    return !isWaylandSession() || PortalShortcuts::offered();
+}
+
+bool GlobalHotKeys::conflictsPossible() {
+    return !isWaylandSession();
+}
+
+namespace {
+
+// The key in the shortcut specification's words ("CTRL+ALT+s"); empty for a key it has no plain name for,
+// and then the desktop or the user chooses.
+QString shortcutTrigger(unsigned modifiers, unsigned vk) {
+    QString key;
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        key = QChar(static_cast<char16_t>(vk)).toLower();
+    else if (vk == kVkEscape)
+        key = QStringLiteral("Escape");
+    else if (vk >= 0x70 && vk <= 0x87)
+        key = QStringLiteral("F%1").arg(vk - 0x70 + 1);
+    if (key.isEmpty())
+        return {};
+    QStringList parts;
+    if (modifiers & kModControl)
+        parts << QStringLiteral("CTRL");
+    if (modifiers & kModAlt)
+        parts << QStringLiteral("ALT");
+    if (modifiers & kModShift)
+        parts << QStringLiteral("SHIFT");
+    if (modifiers & kModWin)
+        parts << QStringLiteral("LOGO");
+    parts << key;
+    return parts.join(QLatin1Char('+'));
+}
+
+}  // namespace
+
+bool GlobalHotKeys::registerWithPortal(int id, unsigned modifiers, unsigned virtualKey) {
+    if (!PortalShortcuts::offered() || portalKeys_.count(id))
+        return false;
+    if (!portal_) {
+        portal_ = std::make_unique<PortalShortcuts>();
+        connect(portal_.get(), &PortalShortcuts::activated, this, [this](int pressed) {
+            // Pressed while no recording holds the key: the desktop keeps it bound, the program ignores it.
+            if (portalKeys_.count(pressed))
+                emit hotKeyPressed(pressed);
+        });
+    }
+    portal_->bind(id, shortcutTrigger(modifiers, virtualKey));
+    if (!portal_->isBound(id))
+        return false;
+    portalKeys_.insert(id);
+    return true;
+}
+
 bool GlobalHotKeys::RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey) {
+    if (isWaylandSession())
+        return registerWithPortal(id, modifiers, virtualKey);
     xcb_connection_t* c = x11Connection();
     const std::uint32_t keysym = keysymForVirtualKey(virtualKey);
     if (!c || keysym == 0 || grabs_.count(id)) return false;
@@ -144,6 +203,8 @@ bool GlobalHotKeys::RegisterHotKey(int id, unsigned modifiers, unsigned virtualK
 }
 
 bool GlobalHotKeys::UnregisterHotKey(int id) {
+    if (portalKeys_.erase(id))
+        return true;
     const auto it = grabs_.find(id);
     if (it == grabs_.end()) return false;
     if (xcb_connection_t* c = x11Connection()) {

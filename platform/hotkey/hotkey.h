@@ -3,6 +3,9 @@
 // whichever window has the focus. A combination another client already holds cannot be grabbed; that is
 // a failed registration, as on any desktop where two programs cannot own the same hot key.
 //
+// On a Wayland desktop the keys belong to the desktop: they come from its GlobalShortcuts portal
+// (PortalShortcuts), where it offers one.
+//
 // Keys are given as Windows virtual-key codes with MOD_* modifier bits, the form in which the hot-key
 // dialog describes them; a table maps them to X keysyms. Presses arrive as hotKeyPressed(id).
 // UI thread only (it uses the application's own X connection and event filter).
@@ -11,9 +14,13 @@
 #include <QObject>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <set>
 #include <vector>
 
 namespace zelq {
+
+class PortalShortcuts;
 
 constexpr unsigned kModAlt = 1;      // MOD_ALT
 constexpr unsigned kModControl = 2;  // MOD_CONTROL
@@ -30,8 +37,19 @@ public:
     GlobalHotKeys();
     ~GlobalHotKeys() override;
 
-    // False when the key is unknown, there is no X display, the identifier is taken, or another client
-    // holds the combination (nothing stays grabbed then).
+    // Whether a key can be had at all. On a Wayland desktop an X key grab (the program's windows are
+    // Xwayland windows) sees only keys pressed in X windows, never those pressed while the recorded
+    // programs have the focus; there keys come only from the desktop's GlobalShortcuts portal, where it
+    // offers one. Without it every registration fails and recordings are stopped from the stop window.
+    static bool available();
+    // Whether a failed registration can mean that another program holds the key, which the user can mend
+    // by choosing another: on X11. On Wayland the desktop owns the keys, and a registration fails until
+    // the desktop has agreed to the shortcut (it may ask the user first).
+    static bool conflictsPossible();
+
+    // False when the key is unknown, there is no X display, keys are not available(), the identifier is
+    // taken, or another client holds the combination (nothing stays grabbed then). On Wayland: false until
+    // the desktop has bound the shortcut; the first call for a key asks it to.
     bool RegisterHotKey(int id, unsigned modifiers, unsigned virtualKey);
     // Releases every grab made for the identifier; false when it was not registered.
     bool UnregisterHotKey(int id);
@@ -43,6 +61,9 @@ signals:
     void hotKeyPressed(int id);
 
 private:
+    bool registerWithPortal(int id, unsigned modifiers, unsigned virtualKey);
+    std::unique_ptr<PortalShortcuts> portal_;  // Wayland only, made at the first registration
+    std::set<int> portalKeys_;                 // the identifiers registered through it
     struct Grab {
         std::uint8_t keycode;
         std::uint16_t modifiers;  // X modifier mask without the lock keys

@@ -13,17 +13,13 @@
 // the socket. A recording grabs with grabChanges, which reads back only what the server has drawn since
 // the last pass.
 
-#include <QImage>
-#include <QPoint>
-#include <QRect>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
+
+#include "platform/screen/screensource.h"
 
 namespace zelq {
 
-class ScreenGrabber {
+class ScreenGrabber final : public ScreenSource {
 public:
     enum class Transport {
         SharedMemoryIfPossible,  // MIT-SHM when the server offers and accepts it, else plain
@@ -34,27 +30,31 @@ public:
     // isConnected() is false, the screen is 0 x 0 and every grab fails.
     explicit ScreenGrabber(Transport transport = Transport::SharedMemoryIfPossible,
                            const char* displayName = nullptr);
-    ~ScreenGrabber();
+    ~ScreenGrabber() override;
     ScreenGrabber(const ScreenGrabber&) = delete;
     ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
     // The grabber of the calling thread, made on first use and kept until the thread ends.
     static ScreenGrabber& forCurrentThread();
 
-    bool isConnected() const;
+    bool isConnected() const override;
     // Bits of one pixel in the server's images: 32 on a depth-24 screen, 16 on a depth-15 or 16 screen.
     // This is the colour depth frames are taken at.
-    int bitsPerPixel() const;
+    int bitsPerPixel() const override;
     int depth() const;  // significant bits of a pixel (24 on a usual screen)
-    int width() const;
-    int height() const;
+    int width() const override;
+    int height() const override;
     bool usesSharedMemory() const;
 
     // Copies the rectangle into `image` as Format_RGB32, width x height. Parts of the rectangle that lie
     // off the screen are black. The image's buffer is reused when it already has that size and format and
     // is not shared. Fails (false) only for an empty rectangle, an image too large to allocate, a lost
     // connection or a screen format this grabber cannot read.
-    bool grab(int left, int top, int width, int height, QImage& image);
+    bool grab(int left, int top, int width, int height, QImage& image) override;
+
+    // The X server's screen needs no preparing: every grab reads it as it is (and says when it cannot).
+    bool beginRecording(const std::function<bool()>&) override { return true; }
+    void endRecording() override {}
 
     // Keeps `kept` equal to what grab() would give for the rectangle, reading back only the parts the
     // server reports drawn since the last call (DAMAGE). The whole rectangle is read when `kept` is not
@@ -65,16 +65,15 @@ public:
     // `landed` (if given) hears of each strip of rows of `kept` as soon as it has been read (in kept's
     // coordinates), while its bytes are still in the processor's cache: a caller that converts what was
     // read does it there far cheaper than in a second sweep over a picture of tens of megabytes.
-    using RowsLanded = std::function<void(const QRect& strip)>;
     bool grabChanges(int left, int top, int width, int height, QImage& kept,
-                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {});
+                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {}) override;
     // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
     bool followsDamage();
 
     // The pointer's position in screen coordinates, or none when the server does not answer.
-    std::optional<QPoint> pointerPosition();
+    std::optional<QPoint> pointerPosition() override;
     // The hot spot of the cursor now shown (XFixes), or none without the XFixes extension.
-    std::optional<QPoint> cursorHotSpot();
+    std::optional<QPoint> cursorHotSpot() override;
 
 private:
     struct Impl;

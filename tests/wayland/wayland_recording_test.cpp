@@ -1,0 +1,305 @@
+// Recording a headless Wayland desktop (sway) through the screen-cast portal and PipeWire, with the real
+// engine: a terminal that scrolls is recorded full screen and in an area, and the files are judged by
+// ffprobe and ffmpeg against grim, the desktop's own screenshot tool.
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+#include <algorithm>
+#include <csignal>
+
+#include "capture/scrcam/scrcam.h"
+#include "capture/vfw/vfw_testkit.h"
+#include "common/ffmpeg_frames.h"
+#include "common/scripted_dialogs.h"
+#include "platform/clock.h"
+#include "platform/screen/portalsession.h"
+#include "platform/screen/screensource.h"
+#include "wayland_desktop.h"
+
+using namespace zelq;
+
+namespace {
+
+const QString kDesktop = qEnvironmentVariable("ZELQ_WAYLAND_DIR");
+
+// The terminal on the test desktop stops scrolling while DIR/pause exists.
+void holdStill(bool still) {
+    QFile pause(QDir(kDesktop).filePath("pause"));
+    if (still) {
+        ASSERT_TRUE(pause.open(QIODevice::WriteOnly));
+        QTest::qWait(100);  // the line being printed
+    } else {
+        pause.remove();
+    }
+}
+
+// The desktop's picture of the rectangle (desktop coordinates) as grim takes it, at one pixel a unit.
+QImage grim(const QRect& r) {
+    QProcess p;
+    p.start("grim",
+            {"-s", "1", "-t", "ppm", "-g",
+             QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()), "-"});
+    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+        return {};
+    return QImage::fromData(p.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
+}
+
+// grim's picture once the desktop has drawn everything the terminal printed: two pictures alike, taken a
+// moment apart (on a busy machine the terminal may draw its last line late).
+QImage settledPicture(const QRect& r) {
+    QImage last = grim(r);
+    for (int i = 0; i < 20; ++i) {
+        QTest::qWait(300);
+        QImage now = grim(r);
+        if (now == last)
+            return now;
+        last = now;
+    }
+    return {};
+}
+
+// The process of one service of the test desktop, from DIR/pids.
+qint64 servicePid(const QString& name) {
+    QFile pids(QDir(kDesktop).filePath("pids"));
+    if (!pids.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : pids.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() == 2 && fields[0] == name.toUtf8())
+            return fields[1].toLongLong();
+    }
+    return 0;
+}
+
+struct Difference {
+    int worst = 0;     // largest difference of one component
+    double share = 0;  // share of pixels with a component more than `near` apart
+};
+Difference compare(const QImage& a, const QImage& b, int near) {
+    Difference d;
+    long long far = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            const int most = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                       std::abs(qBlue(p) - qBlue(q))});
+            d.worst = std::max(d.worst, most);
+            far += most > near;
+        }
+    }
+    d.share = static_cast<double>(far) / (static_cast<double>(a.width()) * a.height());
+    return d;
+}
+
+class WaylandRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (const std::string why = zelq::test::waylandUnavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        ASSERT_TRUE(dir.isValid());
+        // The portal's permission token goes to the state folder of this test alone.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+        engine = std::make_unique<TScreenCam>(&owner, dialogs, systemClock());
+        engine->ShowFrame = false;
+    }
+    void TearDown() override { holdStill(false); }
+
+    // Records `area` (never shown: its bounds are what is recorded) while the terminal scrolls for
+    // `scrollMs` and then stands still for `stillMs`; `still` receives grim's picture of the still screen.
+    QString record(const QRect& area, int scrollMs, int stillMs, QImage* still, const QString& name) {
+        QWidget source;
+        source.setGeometry(area);
+        const QString path = dir.filePath(name);
+        engine->StartRecording(&source, path);
+        QTest::qWait(scrollMs);
+        holdStill(true);
+        if (still)
+            *still = settledPicture(area);
+        QTest::qWait(stillMs);
+        engine->StopRecording();
+        EXPECT_TRUE(engine->waitForWorker(60000));
+        holdStill(false);
+        return path;
+    }
+
+    // Records an area, does `fault` to the desktop while it runs, and expects the recording to end by
+    // itself with a message `saying` so, and the frames it had in a finished file.
+    void endsByItselfAfter(const std::function<void()>& fault, const QString& saying, const QString& name) {
+        bool lost = false;
+        engine->OnScreenLost = [&lost](TScreenCam&) { lost = true; };
+        QWidget source;
+        source.setGeometry(100, 200, 640, 360);
+        const QString path = dir.filePath(name);
+        engine->StartRecording(&source, path);
+        QTest::qWait(1500);
+        ASSERT_TRUE(engine->Recording.load());
+        fault();
+        QElapsedTimer waited;
+        waited.start();
+        while (engine->Recording && dialogs.messages().empty() && waited.elapsed() < 30000) QTest::qWait(50);
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_TRUE(dialogs.messages().front().contains(saying)) << dialogs.messages().front().toStdString();
+        EXPECT_TRUE(engine->waitForWorker(60000));
+        EXPECT_TRUE(lost);
+        const ::test::Probe p = ::test::probe(path);
+        ASSERT_TRUE(p.ok) << p.errors.toStdString();
+        EXPECT_EQ(p.width, 640);
+        EXPECT_GE(p.headerFrames, 5);
+        EXPECT_EQ(p.decodedFrames, static_cast<long long>(p.packetPositions.size()));
+    }
+
+    QTemporaryDir dir;
+    QWidget owner;
+    zelq::test::ScriptedDialogs dialogs;
+    std::unique_ptr<TScreenCam> engine;
+};
+
+}  // namespace
+
+// Full screen at the defaults (Microsoft Video 1, 10 a second) and an area losslessly (ZMBV), twice each:
+// the size is the rectangle's, every position of the time grid has a frame (those of the still screen
+// too, when the desktop sends no pictures at all), and the last frame is the desktop's picture.
+TEST_F(WaylandRecording, RecordsTheScreenAndAnAreaAsGrimSeesThem) {
+    engine->EnumerateCodecs();
+    int zmbv = -1;
+    for (int i = 0; i < engine->CodecCount; ++i)
+        if (engine->CodecList[static_cast<std::size_t>(i)].fccHandler == mmioFOURCC('Z', 'M', 'B', 'V'))
+            zmbv = i;
+    ASSERT_GE(zmbv, 0);
+    const QRect screen(0, 0, 1920, 1080), area(100, 200, 640, 360);
+    EXPECT_EQ(engine->ScreenWidth, 1920);
+    EXPECT_EQ(engine->ScreenHeight, 1080);
+    for (int round = 0; round < 2; ++round) {
+        for (const QRect& rect : {screen, area}) {
+            SCOPED_TRACE(QStringLiteral("round %1, %2x%3")
+                             .arg(round)
+                             .arg(rect.width())
+                             .arg(rect.height())
+                             .toStdString());
+            const bool lossless = rect == area;
+            if (lossless)
+                engine->SelectCodec(zmbv);
+            else
+                engine->CodecFourCC = kCodecMSVC;
+            QImage still;
+            const QString path =
+                record(rect, 2000, 1500, &still,
+                       QStringLiteral("%1-%2.avi").arg(round).arg(lossless ? "area" : "screen"));
+            EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages().front().toStdString();
+
+            const ::test::Probe p = ::test::probe(path);
+            ASSERT_TRUE(p.ok) << p.errors.toStdString();
+            EXPECT_EQ(p.width, rect.width());
+            EXPECT_EQ(p.height, rect.height());
+            EXPECT_EQ(p.frameRate, "10/1");
+            // 3.5 s at 10 a second; the start (asking the desktop) comes before the first position.
+            EXPECT_GE(p.headerFrames, 25);
+            EXPECT_LE(p.headerFrames, 60);
+            // The still screen's positions (the last second at least) have frames of their own, though the
+            // desktop sends no pictures then. (A machine this loaded may leave one or two empty.)
+            const long long stillFrom = p.headerFrames - 10;
+            const auto stillFrames = std::count_if(p.packetPositions.begin(), p.packetPositions.end(),
+                                                   [&](long long at) { return at >= stillFrom; });
+            EXPECT_GE(stillFrames, 7);
+
+            ASSERT_FALSE(still.isNull());
+            const QImage last = zelq::test::lastFrameByFfmpeg(path, rect.width(), rect.height());
+            ASSERT_EQ(last.size(), still.size());
+            const Difference d = compare(last, still, lossless ? 0 : 24);
+            if (lossless) {
+                EXPECT_EQ(d.worst, 0);
+            } else {
+                // Five bits a component and four-by-four blocks: close everywhere, exact nowhere.
+                EXPECT_LT(d.share, 0.02) << "worst " << d.worst;
+            }
+        }
+    }
+    // Asked once, remembered: the desktop's token is in the state folder, never in the settings.
+    QFile token(PortalSession::restoreTokenPath());
+    ASSERT_TRUE(token.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(token.readAll().trimmed().isEmpty());
+}
+
+// PipeWire going away mid-recording (restarted, say): the recording ends by itself with a message, and the
+// frames it had are in a finished file. (The compositor itself cannot be ended here: Xwayland, and with
+// it the program's windows, go with it.)
+TEST_F(WaylandRecording, StreamGoneEndsTheRecordingWithAFinishedFile) {
+    endsByItselfAfter(
+        [] {
+            const qint64 pipewire = servicePid("pipewire");
+            ASSERT_GT(pipewire, 0);
+            ::kill(static_cast<pid_t>(pipewire), SIGKILL);
+        },
+        QStringLiteral("画面流（PipeWire）中断了"), "gone.avi");
+}
+
+// A monitor scaled by 2 (the desktop runs with ZELQ_WAYLAND_SCALE=2): Xwayland, and so the rectangle, is in
+// the desktop's units, the monitor's picture has twice as many pixels each way. The area must come from
+// the same place of the desktop as grim's picture of it, at the rectangle's size.
+TEST_F(WaylandRecording, ScaledMonitorRecordsTheAreaWhereXwaylandHasIt) {
+    ASSERT_EQ(qEnvironmentVariable("ZELQ_WAYLAND_SCALE"), "2");
+    EXPECT_EQ(engine->ScreenWidth, 960);
+    EXPECT_EQ(engine->ScreenHeight, 540);
+    const QRect area(100, 150, 320, 180);
+    QImage still;
+    const QString path = record(area, 1000, 1000, &still, "scaled.avi");
+    EXPECT_TRUE(dialogs.messages().empty());
+    const ::test::Probe p = ::test::probe(path);
+    ASSERT_TRUE(p.ok) << p.errors.toStdString();
+    EXPECT_EQ(p.width, 320);
+    EXPECT_EQ(p.height, 180);
+    const QImage last = zelq::test::lastFrameByFfmpeg(path, area.width(), area.height());
+    ASSERT_EQ(last.size(), still.size());
+    // Both halve the monitor's pixels, each with its own filter, and the recording is 16-bit: close, not
+    // equal. A rectangle taken from the wrong place shows other lines of text, far apart.
+    EXPECT_LT(compare(last, still, 64).share, 0.03);
+}
+
+// No screen-sharing service on the bus (the desktop's portal has ended): the start ends with a message
+// that says so, no file is made, and the engine is ready for the next start.
+TEST_F(WaylandRecording, NoPortalEndsTheStartWithoutAFile) {
+    const qint64 portal = servicePid("portal");
+    ASSERT_GT(portal, 0);
+    ::kill(static_cast<pid_t>(portal), SIGKILL);
+    // Gone from the bus once the bus has noticed.
+    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+    for (int i = 0; i < 200 && bus->isServiceRegistered(QStringLiteral("org.freedesktop.portal.Desktop"));
+         ++i)
+        QTest::qWait(50);
+    bool lost = false;
+    engine->OnScreenLost = [&lost](TScreenCam&) { lost = true; };
+    QWidget source;
+    source.setGeometry(100, 200, 640, 360);
+    const QString path = dir.filePath("none.avi");
+    for (int round = 0; round < 2; ++round) {
+        lost = false;
+        dialogs.clear();
+        engine->StartRecording(&source, path);
+        EXPECT_TRUE(engine->waitForWorker(60000));
+        ASSERT_EQ(dialogs.messages().size(), 1u);
+        EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("找不到桌面的屏幕共享服务")))
+            << dialogs.messages().front().toStdString();
+        EXPECT_TRUE(lost);
+        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_TRUE(engine->RecordingFile().isEmpty());
+    }
+}
+
+// The monitor changing size mid-recording (another mode, or unplugged and replaced): the rectangle means
+// nothing on the new picture, so the recording ends with a message and the frames it had in a finished
+// file.
+TEST_F(WaylandRecording, MonitorResizedEndsTheRecordingWithAFinishedFile) {
+    endsByItselfAfter(
+        [] {
+            QProcess::execute("swaymsg", {"output", "HEADLESS-1", "resolution", "1280x720"});
+        },
+        QStringLiteral("显示器的大小变了"), "resized.avi");
+}

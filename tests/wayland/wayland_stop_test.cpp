@@ -1,0 +1,61 @@
+// Stopping on a Wayland desktop, where no program can have a global key: the main window as the program
+// makes it, recording the headless desktop.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include "app/hotkeyset.h"
+#include "app/toolform.h"
+#include "capture/scrcam/scrcam.h"
+#include "capture/vfw/vfw_testkit.h"
+#include "mainwindow_fixture.h"
+#include "wayland_desktop.h"
+
+using namespace zelq;
+using zelq::test::MainWindowTest;
+
+// Every recording, full screen too, shows the stop window, which stops it; the hot-key dialog never opens;
+// the status line says why after the first stop, and only then.
+TEST_F(MainWindowTest, OnWaylandTheStopWindowStopsEveryRecording) {
+    if (const std::string why = zelq::test::waylandUnavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state")));
+    TFrmScreenCam& w = open();
+    w.show();
+    // A hot-key dialog would wait for an answer: it is closed here, and counted.
+    int keyDialogs = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (HotkeyDialog() && HotkeyDialog()->isVisible()) {
+            ++keyDialogs;
+            HotkeyDialog()->reject();
+        }
+    });
+    watch.start(100);
+    const QString reason = QStringLiteral("Wayland");
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        w.BtnSartRec->click();
+        ASSERT_TRUE(w.FrmTool);
+        EXPECT_TRUE(w.FrmTool->isVisible());
+        EXPECT_FALSE(w.isVisible());
+        // Recording for a while; then the stop window's button, as a person presses it.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 1500 && w.CaptureEngine->Recording) QTest::qWait(50);
+        ASSERT_TRUE(w.CaptureEngine->Recording.load()) << dialogs.messages().front().toStdString();
+        QTest::mouseClick(w.FrmTool->BtnStopRec, Qt::LeftButton);
+        ASSERT_TRUE(w.CaptureEngine->waitForWorker(30000));
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_FALSE(w.FrmTool->isVisible());
+        const QString file = recordingFolder() + QStringLiteral("%1.avi").arg(round);
+        const ::test::Probe p = ::test::probe(file);
+        ASSERT_TRUE(p.ok) << p.errors.toStdString();
+        EXPECT_GE(p.headerFrames, 5);
+        EXPECT_EQ(w.LblHint->text().contains(reason), round == 1) << w.LblHint->text().toStdString();
+    }
+    EXPECT_EQ(keyDialogs, 0);
+    EXPECT_TRUE(dialogs.messages().empty());
+    w.hide();
+}
