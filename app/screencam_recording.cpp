@@ -11,6 +11,7 @@
 #include "app/toolform.h"
 #include "capture/scrcam/scrcam.h"
 #include "platform/clock.h"
+#include "platform/desktopsession.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/hotkey/hotkey.h"
@@ -88,7 +89,14 @@ void TFrmScreenCam::startRecording(bool area) {
         if (area) setWindowState(windowState() & ~Qt::WindowMaximized);
         // A full screen is the maximised window's bounds, and the window manager maximises later than
         // it is asked to: wait for it, so that the recording is the screen and not the window as it was.
-        if (!area) waitUntilMaximised(this, kMaximiseWaitMs);
+        // A tiling Wayland desktop (sway) keeps a window in its tile and never maximises it, but every
+        // Wayland desktop honours a request for full screen: there the whole monitor is asked for.
+        if (!area && isWaylandSession()) {
+            setWindowState(windowState() | Qt::WindowFullScreen);
+            waitUntilFullScreen(this, kMaximiseWaitMs);
+        } else if (!area) {
+            waitUntilMaximised(this, kMaximiseWaitMs);
+        }
     });
     const bool started = swallowErrors([this, source] {
         CaptureEngine->ShowFrame = true;

@@ -254,12 +254,16 @@ void setOuterBounds(QWidget* window, const QRect& outer) {
     new FrameArrival(window, outer);
 }
 
-bool waitUntilMaximised(QWidget* window, int timeoutMs) {
+namespace {
+
+// Serves events until the window has the bounds done() looks for, or for at most timeoutMs.
+template <typename Done>
+bool waitUntilPlaced(QWidget* window, int timeoutMs, Done done) {
     QElapsedTimer clock;
     clock.start();
     const QPointer<QWidget> guard(window);
     while (guard && window->isVisible()) {
-        if (window->isMaximized() && maximisedOnScreen(window))
+        if (done())
             return true;
         if (clock.elapsed() >= timeoutMs) return false;
         // No user input meanwhile: a click now would act on a window that is about to be recorded.
@@ -267,6 +271,22 @@ bool waitUntilMaximised(QWidget* window, int timeoutMs) {
         QThread::msleep(5);
     }
     return false;
+}
+
+}  // namespace
+
+bool waitUntilMaximised(QWidget* window, int timeoutMs) {
+    return waitUntilPlaced(window, timeoutMs,
+                           [window] { return window->isMaximized() && maximisedOnScreen(window); });
+}
+
+bool waitUntilFullScreen(QWidget* window, int timeoutMs) {
+    return waitUntilPlaced(window, timeoutMs, [window] {
+        const QScreen* screen = window->screen();
+        const std::optional<QRect> server = serverOuterBounds(window);
+        return window->isFullScreen() && screen && server &&
+               nearlySame(*server, screen->geometry(), pixelScaleOf(screen));
+    });
 }
 
 }  // namespace zelq

@@ -43,5 +43,7 @@ void keepOnHomeScreen(QWidget* window);
 // windows (the screen's available area), or for at most timeoutMs. False on a timeout, or when the
 // window is not on screen (a hidden window is never placed by the window manager).
 bool waitUntilMaximised(QWidget* window, int timeoutMs);
+// The same for a window asked for full screen: it must cover its whole screen.
+bool waitUntilFullScreen(QWidget* window, int timeoutMs);
 
 }  // namespace zelq

@@ -2,6 +2,8 @@
 // makes it, recording the headless desktop.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -53,6 +55,10 @@ TEST_F(MainWindowTest, OnWaylandTheStopWindowStopsEveryRecording) {
         const ::test::Probe p = ::test::probe(file);
         ASSERT_TRUE(p.ok) << p.errors.toStdString();
         EXPECT_GE(p.headerFrames, 5);
+        // The whole monitor, though sway tiles the main window and never maximises it.
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        EXPECT_EQ(p.width, screen.width());
+        EXPECT_EQ(p.height, screen.height());
         EXPECT_EQ(w.LblHint->text().contains(reason), round == 1) << w.LblHint->text().toStdString();
     }
     EXPECT_EQ(keyDialogs, 0);
