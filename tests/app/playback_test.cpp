@@ -55,7 +55,7 @@ TEST_F(MainWindowTest, ReplayTellsWhatIsMissingOrPlaysTheSelectedRecordingIntoTh
     EXPECT_EQ(w.LblHint->text(), QStringLiteral("开始播放") + path);
     EXPECT_TRUE(w.PnlVideoControl->isVisible());
     EXPECT_EQ(w.MediaPlayer1->Mode(), 2);
-    QTRY_COMPARE_WITH_TIMEOUT(w.MediaPlayer1->Mode(), std::optional<int>(1), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.MediaPlayer1->Mode() == std::optional<int>(1); }, 5000));
 
     // The whole panel holds the last frame, stretched: each quarter's middle against ffmpeg's pixels.
     const QImage decoded = zelq::test::lastFrameByFfmpeg(path, 160, 120);

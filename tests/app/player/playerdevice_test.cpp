@@ -121,7 +121,7 @@ TEST_F(PlayerDeviceTest, PlaysARecordingThroughItsModesHoldingPicturesOverEmptyP
     EXPECT_EQ(device.resume(false), MCIERR_NONAPPLICABLE_FUNCTION);
     display.shown.clear();
     ASSERT_EQ(device.play(false), MMSYSERR_NOERROR);
-    QTRY_VERIFY_WITH_TIMEOUT(!display.shown.empty() && display.shown.back().position >= 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !display.shown.empty() && display.shown.back().position >= 1; }, 5000));
     EXPECT_EQ(display.shown.front().position, 0);
     ASSERT_EQ(device.pause(), MMSYSERR_NOERROR);
     EXPECT_EQ(statusOf(device, MciStatusItem::Mode), MCI_MODE_PAUSE);
