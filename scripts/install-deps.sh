@@ -18,6 +18,9 @@ packages=(
   fonts-wqy-zenhei
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb
   desktop-file-utils appstream lintian
+  # sound: libpulse talks to PulseAudio and to PipeWire's PulseAudio interface; the tests run a private
+  # PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up with pactl
+  libpulse-dev pipewire pipewire-pulse wireplumber pulseaudio-utils dbus-daemon
 )
 
 missing=()

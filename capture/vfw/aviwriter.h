@@ -48,6 +48,9 @@ public:
     // Writes one packet of a stream whose last position so far ends at `end` (positions written or
     // skipped); `from` is the packet's time base. On success `end` is the packet's position + 1.
     HRESULT writePacket(AVPacket& packet, AVRational from, std::int64_t& end);
+    // Writes one chunk of a sound stream: `samples` samples from `end`, the samples written so far,
+    // which it then counts. `from` is the packet's time base (one sample).
+    HRESULT writeSamples(AVPacket& packet, AVRational from, std::int64_t samples, std::int64_t& end);
     // True once a write has failed; the file then takes no more data.
     bool failed() const { return failed_; }
     // The size of the stream's picture when it is smaller than the coded size of its format; goes into
@@ -57,6 +60,7 @@ public:
 private:
     OutputFile(std::filesystem::path path, AvOutputContextPtr ctx);
     HRESULT ensureHeader();
+    HRESULT prepare(AVPacket& packet, AVRational from);
     void writePictureSizes();
     HRESULT mux(AVPacket& packet, std::int64_t newPositions);
     bool roomFor(std::int64_t bytes, std::int64_t newPositions) const;
