@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace zelq::test {
+namespace test {
 
 namespace {
 
@@ -90,4 +90,4 @@ std::vector<double> flashOnsets(const QString& path) {
     return onsets;
 }
 
-}  // namespace zelq::test
+}  // namespace test

@@ -5,7 +5,7 @@
 #include <QString>
 #include <vector>
 
-namespace zelq::test {
+namespace test {
 
 struct StreamFacts {
     QString type;   // "video", "audio"
@@ -22,4 +22,4 @@ std::vector<double> toneOnsets(const QString& path);
 // and the first bright one (the change happened somewhere between the two grabs).
 std::vector<double> flashOnsets(const QString& path);
 
-}  // namespace zelq::test
+}  // namespace test

@@ -133,7 +133,7 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     ASSERT_TRUE(engine->waitForWorker(60000));
     EXPECT_TRUE(engine->SoundNotice().isEmpty()) << engine->SoundNotice().toStdString();
 
-    const std::vector<zelq::test::StreamFacts> streams = zelq::test::probeStreams(path);
+    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(path);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].type, "video");
     EXPECT_EQ(streams[1].type, "audio");
@@ -144,8 +144,8 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
         << streams[1].duration << " s of sound, " << streams[0].duration << " s of picture";
     EXPECT_TRUE(::test::decodeErrors(path).isEmpty());
 
-    const std::vector<double> tones = zelq::test::toneOnsets(path);
-    const std::vector<double> flashes = zelq::test::flashOnsets(path);
+    const std::vector<double> tones = ::test::toneOnsets(path);
+    const std::vector<double> flashes = ::test::flashOnsets(path);
     ASSERT_EQ(tones.size(), static_cast<std::size_t>(kTones));
     ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kTones));
     double worst = 0;
@@ -168,7 +168,7 @@ TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
     const QString plain = dir.filePath("plain.avi");
     recordFor(window, plain, 1000);
     EXPECT_TRUE(::test::probe(plain).ok);  // one stream, read by ffprobe
-    EXPECT_EQ(zelq::test::probeStreams(plain).size(), 1u);
+    EXPECT_EQ(::test::probeStreams(plain).size(), 1u);
     EXPECT_TRUE(engine->SoundNotice().isEmpty());
 
     // No server at all: the picture records, the sound is silence as long as the picture, and it is told.
@@ -182,17 +182,17 @@ TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
     else
         qputenv("PULSE_SERVER", server);
     EXPECT_EQ(engine->SoundNotice(), sound::noServerText());
-    const std::vector<zelq::test::StreamFacts> streams = zelq::test::probeStreams(silent);
+    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(silent);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_GE(streams[0].duration, 1.0);
     EXPECT_LE(std::abs(streams[1].duration - streams[0].duration), 0.1 + 1e-6);
-    EXPECT_TRUE(zelq::test::toneOnsets(silent).empty());
+    EXPECT_TRUE(::test::toneOnsets(silent).empty());
     EXPECT_TRUE(::test::decodeErrors(silent).isEmpty());
 
     // A time-lapse plays faster than it was recorded: no sound could follow it, so none is recorded.
     engine->MsPerFrame = 200;
     const QString lapse = dir.filePath("lapse.avi");
     recordFor(window, lapse, 1000);
-    EXPECT_EQ(zelq::test::probeStreams(lapse).size(), 1u);
+    EXPECT_EQ(::test::probeStreams(lapse).size(), 1u);
     EXPECT_TRUE(engine->SoundNotice().contains("200 ms")) << engine->SoundNotice().toStdString();
 }
