@@ -9,7 +9,7 @@ packages=(
   # toolkit and browser
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev ccache
   # video
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev
   # screen and keys
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev
   # tests, benches and looking at the program

@@ -10,13 +10,7 @@ using namespace std::chrono_literals;
 
 HRESULT SoundTrack::create(const PAVIFILE& file, sound::SoundChoice choice,
                            sound::SoundCapture::Notice notice, std::unique_ptr<SoundTrack>& out) {
-    WaveFormatEx format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = sound::kChannels;
-    format.nSamplesPerSec = sound::kRate;
-    format.nBlockAlign = sound::kBytesPerFrame;
-    format.nAvgBytesPerSec = sound::kRate * sound::kBytesPerFrame;
-    format.wBitsPerSample = 16;
+    const WaveFormatEx format = pcmWaveFormat(sound::kChannels, sound::kRate, 16);
     AVISTREAMINFO info;
     info.fccType = streamtypeAUDIO;
     info.dwScale = format.nBlockAlign;

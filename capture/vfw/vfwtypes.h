@@ -167,6 +167,18 @@ struct ICINFO {
 };
 #pragma pack(pop)
 
+// The WAVEFORMATEX of plain PCM with its derived fields filled in.
+constexpr WaveFormatEx pcmWaveFormat(WORD channels, DWORD samplesPerSec, WORD bitsPerSample) {
+    WaveFormatEx f;
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = channels;
+    f.nSamplesPerSec = samplesPerSec;
+    f.wBitsPerSample = bitsPerSample;
+    f.nBlockAlign = static_cast<WORD>(channels * bitsPerSample / 8);
+    f.nAvgBytesPerSec = samplesPerSec * f.nBlockAlign;
+    return f;
+}
+
 static_assert(sizeof(WaveFormatEx) == 18, "WAVEFORMATEX is 18 bytes on disk");
 static_assert(sizeof(AVISTREAMINFO) == 140, "the stream header keeps its Windows layout");
 static_assert(sizeof(ICINFO) == 568, "the compressor description keeps its Windows layout");

@@ -184,13 +184,7 @@ TEST_F(AviWrite, CallsWithWrongArgumentsOrOutOfOrderAreRefusedAndTheFileStaysGoo
 
 TEST_F(AviWrite, ASoundStreamGoesBesideTheVideoAndReadersStillFindThePicture) {
     const QString file = path("sound.avi");
-    WaveFormatEx wave;
-    wave.wFormatTag = WAVE_FORMAT_PCM;
-    wave.nChannels = 2;
-    wave.nSamplesPerSec = 48000;
-    wave.nBlockAlign = 4;
-    wave.nAvgBytesPerSec = 192000;
-    wave.wBitsPerSample = 16;
+    const WaveFormatEx wave = pcmWaveFormat(2, 48000, 16);
     const test::Dib first = test::patternDib(64, 48, 24, 0);
     {
         PAVIFILE f;
