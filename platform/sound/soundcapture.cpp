@@ -142,12 +142,15 @@ void SoundCapture::openStream(Source& source) {
     }
     pa_stream_set_read_callback(source.stream, &SoundCapture::onRead, &source);
     pa_stream_set_state_callback(source.stream, &SoundCapture::onStreamState, &source);
+    pa_stream_set_latency_update_callback(source.stream, &SoundCapture::onTiming, &source);
     pa_buffer_attr attr{};
     attr.maxlength = std::numeric_limits<std::uint32_t>::max();
     attr.fragsize = kFragmentBytes;
-    // Timing updates let each chunk be stamped with the moment it was captured, not when it arrived.
-    const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    // Timing reports let each chunk be stamped with the moment it was captured, not when it arrived.
+    // (libpulse's interpolation between reports smooths so slowly that on a busy machine it ran a few
+    // per cent off for seconds; frames counted from the last report keep the device's own pace.)
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
     // Where the monitor's name could not be learnt, PulseAudio's own name for it is the best left.
     if (source.monitor && source.device.empty())
         source.device = "@DEFAULT_MONITOR@";
@@ -172,18 +175,26 @@ void SoundCapture::onStreamState(pa_stream* s, void* source) {
     src->owner->tell(soundLostText());
 }
 
+void SoundCapture::onTiming(pa_stream* s, void* source) {
+    auto* src = static_cast<Source*>(source);
+    pa_usec_t usec = 0;
+    if (pa_stream_get_time(s, &usec) < 0)
+        return;
+    src->reported = true;
+    src->reportAt = Clock::now();
+    src->reportSeconds = static_cast<double>(usec) / 1e6;
+}
+
 void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
     auto* src = static_cast<Source*>(source);
     SoundCapture& me = *src->owner;
-    // The moment the first frame waiting was captured: now, less what the server and the device still
-    // hold before it. Before the first timing update the latency is unknown; the timeline's drift
-    // correction takes up that first error.
-    const Clock::time_point now = Clock::now();
-    pa_usec_t latency = 0;
-    int negative = 0;
-    if (pa_stream_get_latency(s, &latency, &negative) < 0 || negative)
-        latency = 0;
-    const Clock::time_point captured = now - std::chrono::microseconds(latency);
+    // The moment the first frame waiting was captured: the last report says what stream time was
+    // captured when; the frame's own stream time is its count. Before any report, its arrival.
+    const Clock::time_point captured =
+        src->reported
+            ? src->reportAt + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                  static_cast<double>(src->framesRead) / kRate - src->reportSeconds))
+            : Clock::now();
     std::int64_t stamp = 0;
     bool stamped = false;
     for (;;) {
@@ -192,6 +203,7 @@ void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
             return;
         const std::int64_t frames = static_cast<std::int64_t>(bytes / kBytesPerFrame);
+        src->framesRead += frames;
         {
             std::lock_guard lock(me.mutex_);
             if (me.originSet_ && frames > 0) {

@@ -71,6 +71,12 @@ private:
         pa_stream* stream = nullptr;
         SoundTimeline timeline;
         bool dead = false;  // failed or never made: it brings nothing more
+        // The server's last timing report: the stream's time (of the newest frame captured) and when it
+        // arrived; frames are stamped from it by their count. Connection's thread only.
+        bool reported = false;
+        Clock::time_point reportAt;
+        double reportSeconds = 0;
+        std::int64_t framesRead = 0;
     };
     void connected(bool ready);
     void openStream(Source& source);
@@ -78,6 +84,7 @@ private:
     static void onServerInfo(pa_context* c, const pa_server_info* info, void* source);
     static void onSinkInfo(pa_context* c, const pa_sink_info* info, int eol, void* source);
     static void onStreamState(pa_stream* s, void* source);
+    static void onTiming(pa_stream* s, void* source);
     void tell(const QString& text);
     std::int64_t sinceOrigin(Clock::time_point t) const;  // with mutex_ held
 

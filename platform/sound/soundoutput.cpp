@@ -63,6 +63,7 @@ void SoundOutput::connected(bool ready) {
     }
     pa_stream_set_write_callback(stream_, &SoundOutput::onWrite, this);
     pa_stream_set_state_callback(stream_, &SoundOutput::onState, this);
+    pa_stream_set_latency_update_callback(stream_, &SoundOutput::onTiming, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::numeric_limits<std::uint32_t>::max();
     attr.tlength = kTargetBytes;
@@ -70,9 +71,8 @@ void SoundOutput::connected(bool ready) {
     // with the device whatever the queue does.
     attr.prebuf = 0;
     attr.minreq = std::numeric_limits<std::uint32_t>::max();
-    const auto flags =
-        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_INTERPOLATE_TIMING |
-                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                      PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0) {
         std::lock_guard lock(mutex_);
         failed_ = true;
@@ -93,6 +93,21 @@ void SoundOutput::onState(pa_stream* s, void* self) {
         std::lock_guard lock(me->mutex_);
         me->failed_ = true;
     }
+}
+
+void SoundOutput::onTiming(pa_stream* s, void* self) {
+    auto* me = static_cast<SoundOutput*>(self);
+    const Clock::time_point now = Clock::now();
+    pa_usec_t usec = 0;
+    if (pa_stream_get_time(s, &usec) < 0)
+        return;
+    std::lock_guard lock(me->mutex_);
+    // A paused stream's report says where it stopped; only a running one's is carried forward.
+    if (!me->running_)
+        return;
+    me->reported_ = true;
+    me->reportedAt_ = now;
+    me->heardAt_ = static_cast<double>(usec) / 1e6;
 }
 
 void SoundOutput::onWrite(pa_stream* s, std::size_t bytes, void* self) {
@@ -126,6 +141,11 @@ std::int64_t SoundOutput::queued() const {
 void SoundOutput::setRunning(bool running) {
     {
         std::lock_guard lock(mutex_);
+        if (running_ && !running && reported_) {
+            // Held where it is until a report of the running stream says otherwise.
+            heardAt_ += std::chrono::duration<double>(Clock::now() - reportedAt_).count();
+            reportedAt_ = Clock::now();
+        }
         running_ = running;
     }
     applyRunning();
@@ -143,6 +163,9 @@ void SoundOutput::applyRunning() {
         return;
     if (pa_operation* op = pa_stream_cork(stream_, running ? 0 : 1, nullptr, nullptr))
         pa_operation_unref(op);
+    // The clock needs a report of the running stream at once, not at the next periodic one.
+    if (pa_operation* op = pa_stream_update_timing_info(stream_, nullptr, nullptr))
+        pa_operation_unref(op);
     // A stream let run asks for data at once rather than at the next request.
     if (running) {
         const std::size_t writable = pa_stream_writable_size(stream_);
@@ -152,16 +175,12 @@ void SoundOutput::applyRunning() {
 }
 
 std::optional<double> SoundOutput::heard() const {
-    PulseConnection::Lock lock(*connection_);
-    {
-        std::lock_guard guard(mutex_);
-        if (!ready_ || failed_)
-            return std::nullopt;
-    }
-    pa_usec_t usec = 0;
-    if (!stream_ || pa_stream_get_time(stream_, &usec) < 0)
+    std::lock_guard lock(mutex_);
+    if (!reported_ || failed_)
         return std::nullopt;
-    return static_cast<double>(usec) / 1e6;
+    if (!running_)
+        return heardAt_;
+    return heardAt_ + std::chrono::duration<double>(Clock::now() - reportedAt_).count();
 }
 
 bool SoundOutput::failed() const {

@@ -5,12 +5,15 @@
 // the queue first, then lets it run.
 //
 // Its clock: heard() is how much of the stream the listener has heard so far, by the server's own
-// account (what has left the device, less the device's latency). Once running it goes on at the device's
+// account (what has left the device, less the device's latency) at its last timing report, carried
+// forward on the steady clock since. (libpulse's own interpolation smooths so slowly that on a busy
+// machine it ran 3 % behind the sound for seconds, then jumped.) Once running it goes on at the device's
 // pace even when the queue runs dry (silence is heard then), so a player may lead its pictures by it.
 //
 // Thread rules: any thread may call anything; the queue and the state are under a mutex, the stream is
 // touched under the connection's lock.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -51,12 +54,18 @@ private:
     void applyRunning();  // with the connection's lock held
     static void onWrite(pa_stream* s, std::size_t bytes, void* self);
     static void onState(pa_stream* s, void* self);
+    static void onTiming(pa_stream* s, void* self);
+    using Clock = std::chrono::steady_clock;
 
     mutable std::mutex mutex_;
     std::deque<std::int16_t> queue_;
     bool running_ = false;
     bool failed_ = false;
     bool ready_ = false;
+    // The server's last report: `heardAt` seconds heard at `reportedAt`; none yet while `reported` is false.
+    bool reported_ = false;
+    Clock::time_point reportedAt_;
+    double heardAt_ = 0;
     pa_stream* stream_ = nullptr;
     std::unique_ptr<PulseConnection> connection_;  // last: stops before the rest goes
 };

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace test {
+namespace soundprobe {
 
 namespace {
 
@@ -66,13 +66,13 @@ std::vector<double> toneOnsets(const QString& path) {
     return onsets;
 }
 
-std::vector<double> flashOnsets(const QString& path) {
+std::vector<Span> flashSpans(const QString& path) {
     QString escaped = path;
     escaped.replace("'", "\\'");
     const QByteArray out = run(
         "ffprobe", {"-v", "error", "-f", "lavfi", "-i", "movie='" + escaped + "',signalstats",
                     "-show_entries", "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0"});
-    std::vector<double> onsets;
+    std::vector<Span> spans;
     double lastDark = -1;
     bool dark = true;
     for (const QByteArray& line : out.split('\n')) {
@@ -82,12 +82,12 @@ std::vector<double> flashOnsets(const QString& path) {
         const double t = fields[0].toDouble();
         const bool bright = fields[1].toDouble() > 128;
         if (bright && dark && lastDark >= 0)
-            onsets.push_back((lastDark + t) / 2);
+            spans.push_back({lastDark, t});
         if (!bright)
             lastDark = t;
         dark = !bright;
     }
-    return onsets;
+    return spans;
 }
 
-}  // namespace test
+}  // namespace soundprobe

@@ -5,7 +5,7 @@
 #include <QString>
 #include <vector>
 
-namespace test {
+namespace soundprobe {
 
 struct StreamFacts {
     QString type;   // "video", "audio"
@@ -18,8 +18,10 @@ std::vector<StreamFacts> probeStreams(const QString& path);
 
 // Seconds into the file where the sound rises out of silence (at least 100 ms quiet before each).
 std::vector<double> toneOnsets(const QString& path);
-// Seconds into the file where the picture turns bright, each placed halfway between the last dark frame
-// and the first bright one (the change happened somewhere between the two grabs).
-std::vector<double> flashOnsets(const QString& path);
+// Where in the file (seconds) the picture turns bright: after the last dark frame, by the first bright one.
+struct Span {
+    double from = 0, to = 0;
+};
+std::vector<Span> flashSpans(const QString& path);
 
-}  // namespace test
+}  // namespace soundprobe

@@ -81,7 +81,7 @@ TEST_F(PlayerSoundTest, TheSoundLeadsThePicturesAndIsHeardInStepAlsoAfterAPause)
     ZELQ_REQUIRE_SOUND_SERVER(*server);
     const QString path = dir.filePath("marked.avi");
     ASSERT_EQ(::test::writeSoundRecording(path, markedRecording()), AVIERR_OK);
-    ASSERT_EQ(::test::probeStreams(path).size(), 2u);
+    ASSERT_EQ(soundprobe::probeStreams(path).size(), 2u);
 
     // What the speakers play, heard through their monitor on this process's steady clock.
     sound::SoundCapture monitor(sound::SoundChoice::Computer, {});
@@ -146,7 +146,7 @@ TEST_F(PlayerSoundTest, ASoundStreamNoDecoderReadsLeavesThePicturePlaying) {
     file.seek(0);
     file.write(bytes);
     file.close();
-    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(path);
+    const std::vector<soundprobe::StreamFacts> streams = soundprobe::probeStreams(path);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_NE(streams[1].codec, "pcm_s16le");
 

@@ -23,18 +23,19 @@ using namespace zelq;
 
 namespace {
 
-// The pattern: a 1 kHz tone of 150 ms every 0.8 s from 1 s on, six times.
+// The pattern: a 1 kHz tone of 150 ms every 0.8 s from 1 s on, six times. bench/sound runs the same test
+// for ten minutes and more by setting ZELQ_SOUND_SYNC_TONES.
 constexpr double kFirstTone = 1.0;
 constexpr double kToneEvery = 0.8;
 constexpr double kToneLength = 0.15;
-constexpr int kTones = 6;
-constexpr double kPatternEnd = kFirstTone + kTones * kToneEvery;
+const int kTones = std::max(6, qEnvironmentVariableIntValue("ZELQ_SOUND_SYNC_TONES"));
+const double kPatternEnd = kFirstTone + kTones * kToneEvery;
 
 bool toneAt(double t) {
     if (t < kFirstTone)
         return false;
     const double into = std::fmod(t - kFirstTone, kToneEvery);
-    return t < kFirstTone + kTones * kToneEvery && into < kToneLength;
+    return t < kPatternEnd && into < kToneLength;
 }
 
 class FlashWindow : public QWidget {
@@ -111,8 +112,10 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     };
     while (speaker.queued() < sound::kRate / 2) feed();
     speaker.setRunning(true);
-    // The screen follows what the speaker has played, by the server's own clock.
+    // The screen follows what the speaker has played, by the server's own clock. On a busy machine this
+    // loop may flash late; how late, by the same clock, is noted and allowed for.
     bool bright = false;
+    std::vector<double> flashLate;
     QElapsedTimer guard;
     guard.start();
     for (;;) {
@@ -121,11 +124,15 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
         const std::optional<double> heard = speaker.heard();
         if (heard && *heard > kPatternEnd + 0.5)
             break;
-        ASSERT_LT(guard.elapsed(), 60000) << "the speaker's clock does not run";
+        ASSERT_LT(guard.elapsed(), 60000 + 2000 * kPatternEnd) << "the speaker's clock does not run";
         if (heard && toneAt(*heard) != bright) {
             bright = !bright;
             window.set(bright);
             QCoreApplication::processEvents();
+            if (bright) {
+                const double tone = kFirstTone + static_cast<double>(flashLate.size()) * kToneEvery;
+                flashLate.push_back(speaker.heard().value_or(*heard) - tone);
+            }
         }
         QThread::usleep(500);
     }
@@ -133,7 +140,7 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     ASSERT_TRUE(engine->waitForWorker(60000));
     EXPECT_TRUE(engine->SoundNotice().isEmpty()) << engine->SoundNotice().toStdString();
 
-    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(path);
+    const std::vector<soundprobe::StreamFacts> streams = soundprobe::probeStreams(path);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].type, "video");
     EXPECT_EQ(streams[1].type, "audio");
@@ -144,17 +151,24 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
         << streams[1].duration << " s of sound, " << streams[0].duration << " s of picture";
     EXPECT_TRUE(::test::decodeErrors(path).isEmpty());
 
-    const std::vector<double> tones = ::test::toneOnsets(path);
-    const std::vector<double> flashes = ::test::flashOnsets(path);
+    // Each flash happened between the last dark frame and the first bright one; the tone, plus the
+    // flash's own lateness, must fall within 40 ms of that span.
+    const std::vector<double> tones = soundprobe::toneOnsets(path);
+    const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(path);
     ASSERT_EQ(tones.size(), static_cast<std::size_t>(kTones));
     ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kTones));
+    ASSERT_EQ(flashLate.size(), static_cast<std::size_t>(kTones));
     double worst = 0;
-    for (int i = 0; i < kTones; ++i) {
-        const double apart = tones[static_cast<std::size_t>(i)] - flashes[static_cast<std::size_t>(i)];
-        std::cout << "tone " << i << " at " << tones[static_cast<std::size_t>(i)] << " s, flash at "
-                  << flashes[static_cast<std::size_t>(i)] << " s: " << apart * 1000 << " ms\n";
-        worst = std::max(worst, std::abs(apart));
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const double flash = tones[i] + flashLate[i];
+        const double apart = std::max({0.0, flashes[i].from - flash, flash - flashes[i].to});
+        if (i < 3 || i + 3 >= tones.size())  // the start and the end of a long run
+            std::cout << "tone " << i << " at " << tones[i] << " s, flashed " << flashLate[i] * 1000
+                      << " ms after it, seen between " << flashes[i].from << " and " << flashes[i].to
+                      << " s: " << apart * 1000 << " ms outside\n";
+        worst = std::max(worst, apart);
     }
+    std::cout << "worst: " << worst * 1000 << " ms outside\n";
     RecordProperty("worst_ms", static_cast<int>(std::lround(worst * 1000)));
     EXPECT_LE(worst, 0.040);
 }
@@ -168,7 +182,7 @@ TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
     const QString plain = dir.filePath("plain.avi");
     recordFor(window, plain, 1000);
     EXPECT_TRUE(::test::probe(plain).ok);  // one stream, read by ffprobe
-    EXPECT_EQ(::test::probeStreams(plain).size(), 1u);
+    EXPECT_EQ(soundprobe::probeStreams(plain).size(), 1u);
     EXPECT_TRUE(engine->SoundNotice().isEmpty());
 
     // No server at all: the picture records, the sound is silence as long as the picture, and it is told.
@@ -182,17 +196,17 @@ TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
     else
         qputenv("PULSE_SERVER", server);
     EXPECT_EQ(engine->SoundNotice(), sound::noServerText());
-    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(silent);
+    const std::vector<soundprobe::StreamFacts> streams = soundprobe::probeStreams(silent);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_GE(streams[0].duration, 1.0);
     EXPECT_LE(std::abs(streams[1].duration - streams[0].duration), 0.1 + 1e-6);
-    EXPECT_TRUE(::test::toneOnsets(silent).empty());
+    EXPECT_TRUE(soundprobe::toneOnsets(silent).empty());
     EXPECT_TRUE(::test::decodeErrors(silent).isEmpty());
 
     // A time-lapse plays faster than it was recorded: no sound could follow it, so none is recorded.
     engine->MsPerFrame = 200;
     const QString lapse = dir.filePath("lapse.avi");
     recordFor(window, lapse, 1000);
-    EXPECT_EQ(::test::probeStreams(lapse).size(), 1u);
+    EXPECT_EQ(soundprobe::probeStreams(lapse).size(), 1u);
     EXPECT_TRUE(engine->SoundNotice().contains("200 ms")) << engine->SoundNotice().toStdString();
 }

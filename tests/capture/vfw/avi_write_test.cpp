@@ -214,7 +214,7 @@ TEST_F(AviWrite, ASoundStreamGoesBesideTheVideoAndReadersStillFindThePicture) {
         EXPECT_EQ(AVIStreamLength(sound), 48000);
         ASSERT_EQ(AVIFileFinish(f), AVIERR_OK);
     }
-    const std::vector<::test::StreamFacts> streams = ::test::probeStreams(file);
+    const std::vector<soundprobe::StreamFacts> streams = soundprobe::probeStreams(file);
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].type, "audio");
     EXPECT_EQ(streams[0].codec, "pcm_s16le");
