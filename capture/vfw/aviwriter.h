@@ -7,6 +7,9 @@
 // at once, so the writer adds an empty packet of its own at position 0 before a first frame written
 // later than that, and every 50000 positions in a longer gap.
 //
+// Sound: a sound stream (soundwritestream.h) is plain PCM whose positions are samples; its chunks follow
+// one another with no empty positions, and the muxer indexes them beside the frames (idx1 and OpenDML).
+//
 // Picture size: a stream coded at a larger size than its picture (see encoder.h) keeps the picture's
 // size in its header's frame rectangle, written over libavformat's after the header is out
 // (avistreamheaders.h); the stream format keeps the coded size that decoders need.

@@ -14,6 +14,15 @@ PulseConnection::PulseConnection(const char* clientName, StateChanged changed)
     if (!context_)
         return;
     pa_context_set_state_callback(context_, &PulseConnection::onState, this);
+}
+
+void PulseConnection::start() {
+    if (!context_) {
+        told_ = true;
+        if (changed_)
+            changed_(false);
+        return;
+    }
     // The state callback reports a refused connection too; a failure here is the same news, told now.
     if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
         told_ = true;

@@ -22,8 +22,11 @@ public:
     // or has gone away (once; the connection is then dead).
     using StateChanged = std::function<void(bool ready)>;
 
-    // Starts the thread and begins connecting; returns at once. Never autospawns a server.
+    // Makes the connection; start() begins connecting.
     PulseConnection(const char* clientName, StateChanged changed);
+    // Starts the thread and begins connecting; returns at once. Never autospawns a server. Apart from the
+    // constructor so that the owner holds the connection before its callback can run.
+    void start();
     ~PulseConnection();
     PulseConnection(const PulseConnection&) = delete;
     PulseConnection& operator=(const PulseConnection&) = delete;

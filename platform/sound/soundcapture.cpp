@@ -50,8 +50,7 @@ SoundCapture::SoundCapture(SoundChoice choice, Notice notice) : notice_(std::mov
         add(false);
     connection_ =
         std::make_unique<PulseConnection>("ZELQ屏幕录像助手", [this](bool ready) { connected(ready); });
-    if (!connection_->context())
-        connected(false);
+    connection_->start();
 }
 
 SoundCapture::~SoundCapture() {

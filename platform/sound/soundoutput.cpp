@@ -25,10 +25,7 @@ constexpr std::uint32_t kTargetBytes = 100 * 48 * kBytesPerFrame;
 SoundOutput::SoundOutput() {
     connection_ =
         std::make_unique<PulseConnection>("ZELQ屏幕录像助手", [this](bool ready) { connected(ready); });
-    if (!connection_->context()) {
-        std::lock_guard lock(mutex_);
-        failed_ = true;
-    }
+    connection_->start();
 }
 
 SoundOutput::~SoundOutput() {
