@@ -14,12 +14,20 @@ KeyPreview::KeyPreview(QWidget* window, std::function<void(QWidget*, int)> onKey
 KeyPreview::~KeyPreview() { qApp->removeEventFilter(this); }
 
 bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
+    // Every key press begins with its short-cut check (Qt asks the focused control whether it wants the
+    // key before any short cut runs) or, from the window system, with the press reaching the top-level
+    // window: from then on, whatever memory the new key event occupies, it is a new key. Qt builds key
+    // events on the stack, so the address alone cannot tell a new key from the last one travelling on.
+    if (event->type() == QEvent::ShortcutOverride ||
+        (event->type() == QEvent::KeyPress && !watched->isWidgetType())) {
+        lastEvent_ = nullptr;
+        return false;
+    }
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     auto* receiver = static_cast<QWidget*>(watched);
     if (receiver->window() != window_) return false;
-    // The same event arriving at an ancestor of the control that had it is that key travelling on. A new
-    // key may reuse the old one's memory, but it starts again at the focused control, never higher up.
-    const bool travelling = event == lastEvent_ && lastReceiver_ && receiver->isAncestorOf(lastReceiver_);
+    // A key a control ignores moves on to that control's parent as the same event, one parent at a time.
+    const bool travelling = event == lastEvent_ && lastReceiver_ && receiver == lastReceiver_->parentWidget();
     lastEvent_ = event;
     lastReceiver_ = receiver;
     if (!travelling) onKey_(receiver, static_cast<QKeyEvent*>(event)->key());

@@ -9,6 +9,7 @@
 #include "app/windows.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/qtchinese.h"
 #include "platform/quitsignals.h"
 #include "web/sitelinks.h"
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     }
 
     ZelqApplication app(argc, argv);
+    const zelq::QtChinese chinese;
+    // Qt's own file dialogs, which speak the program's language; a desktop's native one would follow the
+    // user's locale instead.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     QApplication::setApplicationName(zelq::programTitle());
     QApplication::setApplicationVersion(zelq::programVersion());
     // The desktop pairs the windows with the installed entry and its icon by this name.

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -224,12 +225,32 @@ void TOptionDlg::BitBtn1Click() { accept(); }
 
 void TOptionDlg::BitBtn2Click() { reject(); }
 
+void TOptionDlg::keyPressEvent(QKeyEvent* event) {
+    // QDialog presses only a default QPushButton; the skin's OK is drawn, not a push button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        BitBtn1->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TOptionDlg::MnAutoRunClick() {
     AutoRunEnabled = MnAutoRun->isChecked();
     // Without the right to write the machine-wide entry the choice still holds for the settings file;
     // nothing is said.
     if (AutoRunEnabled) {
-        writeAutostartEntry(QCoreApplication::applicationFilePath());
+        // A path that is not UTF-8 cannot be written into the entry as it is; an entry that names
+        // another file would never start anything, so the user is told instead.
+        const QByteArray program = runningProgramPath();
+        if (const std::optional<QString> path = desktopProgramPath(program)) {
+            writeAutostartEntry(*path);
+        } else if (!program.isEmpty() && cam_) {
+            cam_->dialogs().messageBox(
+                QStringLiteral("程序所在的路径含有无法识别的字符，系统无法据此自动启动本程序。"
+                               "请把程序放到名称只含有效字符的文件夹中再设置。"),
+                {}, MsgIcon::Warning, MsgButtons::Ok, this);
+        }
     } else {
         removeAutostartEntry();
     }

@@ -63,6 +63,10 @@ public:
     SkinButton* BitBtn1 = nullptr;  // OK
     SkinButton* BitBtn2 = nullptr;  // Cancel
 
+protected:
+    // Enter confirms, as OK does: OK is the default button.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void buildCompressorGroup();
     void buildRecordGroup();

@@ -26,10 +26,12 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/picturekeeper.h"
 #include "app/services.h"
 #include "platform/skin.h"
 
 class QGroupBox;
+class QScrollArea;
 class QSpinBox;
 
 namespace zelq {
@@ -247,7 +249,7 @@ public:
     QListWidget* BitmapListBox = nullptr;
     QWidget* Panel5 = nullptr;  // the preview side
     QLabel* LblCurPicName = nullptr;
-    QWidget* ScrollBox2 = nullptr;
+    QScrollArea* ScrollBox2 = nullptr;
     QLabel* BitmapImage = nullptr;
 
     QLabel* LblHint = nullptr;
@@ -315,6 +317,9 @@ private:
     // The picture list holds files; the picture is loaded from its file when it is needed.
     void addPictureItem(const QString& name, const QString& file);
     static QImage pictureOf(const QListWidgetItem& item);
+    // A recording from pictures that could not be made whole: said on the status line and in a box.
+    void reportUnbuilt(const QString& text);
+    PictureKeeper pictureKeeper_;
     void showPictureTools();
     // Moves the focused picture one place up (-1) or down (1), keeping it selected.
     void movePictureItem(int step);

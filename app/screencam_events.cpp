@@ -3,9 +3,11 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 #include <utility>
 
 #include "app/screencam.h"
+#include "platform/dialogs.h"
 #include "platform/focusexit.h"
 #include "platform/guard.h"
 #include "platform/shellopen.h"
@@ -76,7 +78,20 @@ void TFrmScreenCam::connectHandlers() {
     bind(MnOpenPicPath, this, &TFrmScreenCam::MnOpenPicPathClick);
     connect(BitmapListBox, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PmPicList->popup(BitmapListBox->viewport()->mapToGlobal(at)); });
-    connect(BitmapListBox, &QListWidget::itemClicked, this, [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    // A key that moves the selection previews as a click does. The current item and the selection change
+    // one after the other, and a deletion changes them once per item: one preview follows when they have
+    // settled, and none after a click, which has just previewed.
+    auto* previewAfterKey = new QTimer(this);
+    previewAfterKey->setSingleShot(true);
+    previewAfterKey->setInterval(0);
+    connect(previewAfterKey, &QTimer::timeout, this,
+            [this] { swallowErrors([this] { BitmapListBoxClick(); }); });
+    connect(BitmapListBox, &QListWidget::currentItemChanged, previewAfterKey, qOverload<>(&QTimer::start));
+    connect(BitmapListBox, &QListWidget::itemSelectionChanged, previewAfterKey, qOverload<>(&QTimer::start));
+    connect(BitmapListBox, &QListWidget::itemClicked, this, [this, previewAfterKey] {
+        previewAfterKey->stop();
+        swallowErrors([this] { BitmapListBoxClick(); });
+    });
     connect(BitmapListBox, &QListWidget::itemDoubleClicked, this,
             [this] { swallowErrors([this] { MnOpenPicPathClick(); }); });
 
@@ -130,6 +145,12 @@ bool TFrmScreenCam::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmScreenCam::shellOpen(const QString& target) {
+    if (!IsDesktopTarget(target)) {
+        // A relative folder typed into the path box: refused as any other bad folder is.
+        dialogs().messageBox(QStringLiteral("非法路径，请重新设置一个路径。"), {}, MsgIcon::None,
+                             MsgButtons::Ok, this);
+        return;
+    }
     if (services_.shellOpen) {
         services_.shellOpen(target);
     } else {

@@ -4,15 +4,19 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/playerbuttons.h"
 #include "app/screencam.h"
 #include "web/webbrowser.h"
 
 namespace zelq {
 
 namespace {
+
+constexpr quint32 kControlBarColour = 16577512;  // RGB(232,243,252): the player's control bar
 
 QWidget* panel(QWidget* parent, const char* name, quint32 colour = kWindowColour) {
     auto* w = named(new QWidget(parent), name);
@@ -241,18 +245,19 @@ QWidget* TFrmScreenCam::buildVideoArea() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     SbVideoScreen = panel(SbVideo, "SbVideoScreen");
-    PnlVideoControl = panel(SbVideo, "PnlVideoControl");
+    PnlVideoControl = panel(SbVideo, "PnlVideoControl", kControlBarColour);
     PnlVideoControl->setFixedHeight(35);
     auto* controls = new QHBoxLayout(PnlVideoControl);
-    controls->setContentsMargins(8, 4, 8, 4);
-    BtnPlay = button(PnlVideoControl, "BtnPlay", QStringLiteral("播放"), QStringLiteral("播放录像"));
-    BtnPause = button(PnlVideoControl, "BtnPause", QStringLiteral("暂停"), QStringLiteral("暂停录像播放"));
-    BtnStop = button(PnlVideoControl, "BtnStop", QStringLiteral("停止"), QStringLiteral("停止录像播放"));
-    FullScreenBtn = button(PnlVideoControl, "FullScreenBtn", QStringLiteral("全屏"), QStringLiteral("全屏显示录像"));
-    for (SkinButton* b : {BtnPlay, BtnPause, BtnStop, FullScreenBtn}) {
-        b->setFixedSize(64, 26);
-        controls->addWidget(b);
-    }
+    controls->setContentsMargins(8, 5, 8, 5);
+    controls->setSpacing(4);
+    BtnPlay = namedPlayerButton(PnlVideoControl, "BtnPlay", PlayerGlyph::Play, QStringLiteral("播放录像"));
+    BtnPause =
+        namedPlayerButton(PnlVideoControl, "BtnPause", PlayerGlyph::Pause, QStringLiteral("暂停录像播放"));
+    BtnStop =
+        namedPlayerButton(PnlVideoControl, "BtnStop", PlayerGlyph::Stop, QStringLiteral("停止录像播放"));
+    FullScreenBtn = namedPlayerButton(PnlVideoControl, "FullScreenBtn", PlayerGlyph::FullScreen,
+                                      QStringLiteral("全屏显示录像"));
+    for (SkinButton* b : {BtnPlay, BtnPause, BtnStop, FullScreenBtn}) controls->addWidget(b);
     controls->addStretch(1);
     PnlVideoControl->hide();
     layout->addWidget(SbVideoScreen, 1);
@@ -304,6 +309,8 @@ QWidget* TFrmScreenCam::buildPicturePanel() {
     BitmapListBox = named(new QListWidget(GBPicList), "BitmapListBox");
     BitmapListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
     BitmapListBox->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Every item is one line of text: the list lays out thousands of them at once without measuring each.
+    BitmapListBox->setUniformItemSizes(true);
     groupLayout->addWidget(BitmapListBox);
     listSide->addWidget(GBPicList);
 
@@ -311,12 +318,16 @@ QWidget* TFrmScreenCam::buildPicturePanel() {
     auto* previewSide = new QVBoxLayout(Panel5);
     previewSide->setContentsMargins(4, 2, 4, 4);
     LblCurPicName = named(new QLabel(QStringLiteral("   当前图片"), Panel5), "LblCurPicName");
-    ScrollBox2 = panel(Panel5, "ScrollBox2");
-    auto* previewLayout = new QVBoxLayout(ScrollBox2);
-    previewLayout->setContentsMargins(0, 0, 0, 0);
-    BitmapImage = named(new QLabel(ScrollBox2), "BitmapImage");
+    // The preview scrolls: a picture larger than the panel (any 1080p or 4K frame) must never make the
+    // window wider than the screen.
+    ScrollBox2 = named(new QScrollArea(Panel5), "ScrollBox2");
+    ScrollBox2->setFrameShape(QFrame::NoFrame);
+    ScrollBox2->setWidgetResizable(true);
+    setBackgroundColour(ScrollBox2->viewport(), kWindowColour);
+    BitmapImage = named(new QLabel, "BitmapImage");
     BitmapImage->setAlignment(Qt::AlignCenter);
-    previewLayout->addWidget(BitmapImage);
+    setBackgroundColour(BitmapImage, kWindowColour);
+    ScrollBox2->setWidget(BitmapImage);
     previewSide->addWidget(LblCurPicName);
     previewSide->addWidget(ScrollBox2, 1);
 

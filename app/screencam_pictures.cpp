@@ -1,19 +1,23 @@
 // The picture panel: splitting a recording into numbered BMP pictures, previewing them, and editing the
 // picture list.
 //
-// The list holds each picture's file (the item's text is its name, Qt::UserRole its full path), not the
-// picture itself: a ten-minute recording at 1080p makes thousands of pictures of several megabytes each,
-// more than memory holds. A picture is loaded when it is previewed or written into a recording.
+// The list holds each picture's file, not the picture itself: a ten-minute recording at 1080p makes
+// thousands of pictures of several megabytes each, more than memory holds. A picture is loaded when it is
+// previewed or written into a recording, from the private name the keeper gave the file when the item was
+// added, so that it is still the picture the item was added with.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QPixmap>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "app/player/mediaplayer.h"
 #include "app/screencam.h"
 #include "capture/vfw/averror.h"
+#include "capture/vfw/localavi.h"
 #include "capture/vfw/vfw.h"
 #include "convert/avicreator.h"
 #include "convert/bmpfile.h"
@@ -43,14 +47,29 @@ struct SplitObjects {
     }
 };
 
+constexpr int kFileRole = Qt::UserRole;      // the file the picture was added from, full path
+constexpr int kKeptRole = Qt::UserRole + 1;  // the keeper's private name for it; empty when none was had
+
 // Items order themselves by their text as the list control's own text order does: without regard to case.
+// An item owns its private name, as it owned its picture.
 class PictureItem final : public QListWidgetItem {
 public:
     using QListWidgetItem::QListWidgetItem;
+    ~PictureItem() override {
+        const QString kept = data(kKeptRole).toString();
+        if (!kept.isEmpty())
+            QFile::remove(kept);
+    }
     bool operator<(const QListWidgetItem& other) const override {
         return text().compare(other.text(), Qt::CaseInsensitive) < 0;
     }
 };
+
+// Where an item's picture is read from.
+QString pictureSource(const QListWidgetItem& item) {
+    const QString kept = item.data(kKeptRole).toString();
+    return kept.isEmpty() ? item.data(kFileRole).toString() : kept;
+}
 
 // The folder part of a path, with its trailing separator.
 QString folderOf(const QString& path) {
@@ -112,13 +131,26 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         return;
     const LONG start = AVIStreamStart(avi.stream);
     const LONG end = AVIStreamEnd(avi.stream);
-    LblHint->setText(QStringLiteral("可分解成%1个图片").arg(AVIStreamLength(avi.stream)));
+    const LONG length = AVIStreamLength(avi.stream);
+    LblHint->setText(QStringLiteral("可分解成%1个图片").arg(length));
+    AVISTREAMINFO info{};
+    AVIStreamInfo(avi.stream, &info, sizeof info);
+    const int claimedWidth = info.rcFrame.right - info.rcFrame.left;
+    const int claimedHeight = info.rcFrame.bottom - info.rcFrame.top;
+    if (!pictureSizeAcceptable(std::max(claimedWidth, 1), std::max(claimedHeight, 1))) {
+        // Each picture would be as large as the frame: an 8K limit keeps a lying header from filling
+        // the disk and the memory with pictures nobody recorded.
+        const QString text = QStringLiteral("录像画面为%1×%2，超过8K（7680×4320），无法分解为图片。")
+                                 .arg(claimedWidth)
+                                 .arg(claimedHeight);
+        LblHint->setText(text);
+        dialogs().messageBox(text, {}, MsgIcon::Warning);
+        return;
+    }
     avi.frames = AVIStreamGetFrameOpen(avi.stream);
     if (!avi.frames)
         return;
     avi.draw = DrawDibOpen();
-    AVISTREAMINFO info{};
-    AVIStreamInfo(avi.stream, &info, sizeof info);
     // Whole milliseconds per frame; a header with no rate or scale has no pace to give.
     const LONG frameTime =
         info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
@@ -131,24 +163,31 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     QElapsedTimer previewShown;
     bool previewed = true;
     int n = 0;
+    QString stopped;  // why the split ended before the last frame, when not at the user's request
     for (LONG p = 0;; ++p, ++n) {
         const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
-        if (!frame)
+        if (!frame) {
+            if (p < length)
+                stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
             break;
+        }
         if (CancelExtraction) {
             CancelExtraction = false;
             break;
         }
         const int width = frame->biWidth;
         const int height = PackedDibHeight(frame);
-        if (!DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE))
+        bool drawn = DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE);
+        if (drawn) {
+            DrawDibRealize(avi.draw, picture, false);
+            drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0, 0,
+                                width, height, 0);
+            DrawDibEnd(avi.draw);
+        }
+        if (!drawn) {
+            stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
             break;
-        DrawDibRealize(avi.draw, picture, false);
-        const bool drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0,
-                                       0, width, height, 0);
-        DrawDibEnd(avi.draw);
-        if (!drawn)
-            break;
+        }
         // The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would
         // cost more than decoding and saving it, and the eye sees no difference.
         if (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs) {
@@ -161,30 +200,45 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
 
         const QString name = pictureFileName(n + 1);
         const QString file = pictureFolderSlash + name;
-        if (!SaveBmp24(picture, file))
-            break;  // a full disk keeps the pictures already written
-        addPictureItem(name, file);
-        // The list lays out and paints its items only once insertions pause, which they never do during a
-        // split; it is brought up to date with the live view.
-        if (previewed) {
-            BitmapListBox->doItemsLayout();
-            BitmapListBox->viewport()->repaint();
+        // A full disk keeps the pictures already written; a picture of the user's own that has the name
+        // goes to the trash, never to nothing.
+        const PictureSaved saved = SaveBmp24InPlace(picture, file);
+        if (saved != PictureSaved::Saved) {
+            stopped = saved == PictureSaved::NoRoom ? QStringLiteral("磁盘空间不足")
+                      : saved == PictureSaved::NotReplaced
+                          ? QStringLiteral("原有的%1无法移到回收站").arg(name)
+                          : QStringLiteral("无法写入%1").arg(name);
+            break;
         }
+        addPictureItem(name, file);
+        // An insertion throws the list's layout away until the list lays itself out again, which it leaves
+        // for a pause that never comes during a split: whatever paints it meanwhile would draw it empty.
+        // It is laid out at once (cheap: every item has the same size) and drawn with the live view.
+        BitmapListBox->doItemsLayout();
+        if (previewed)
+            BitmapListBox->viewport()->repaint();
         LblHint->setText(QStringLiteral("已生成%1").arg(name));
         QCoreApplication::processEvents();
     }
     if (!previewed && !picture.isNull())
         BitmapImage->setPixmap(QPixmap::fromImage(picture));
+    if (!stopped.isEmpty()) {
+        const QString text = QStringLiteral("分解未完成：%1。已生成%2个图片。").arg(stopped).arg(n);
+        LblHint->setText(text);
+        dialogs().messageBox(text, {}, MsgIcon::Warning);
+    }
 }
 
 void TFrmScreenCam::addPictureItem(const QString& name, const QString& file) {
     auto* item = new PictureItem(name);
-    item->setData(Qt::UserRole, file);
+    item->setData(kFileRole, file);
+    // Without a private name (no room for a copy) the item reads the file itself, as it always could.
+    item->setData(kKeptRole, pictureKeeper_.keep(file));
     BitmapListBox->addItem(item);
 }
 
 QImage TFrmScreenCam::pictureOf(const QListWidgetItem& item) {
-    return QImage(item.data(Qt::UserRole).toString());
+    return QImage(pictureSource(item));
 }
 
 void TFrmScreenCam::BitmapListBoxClick() {
@@ -227,13 +281,18 @@ void TFrmScreenCam::BtnLoadPicsClick() {
         dialogs().openFiles(this, QString(), AddBitmapDialog.initialDir, AddBitmapDialog.filter);
     for (const QString& file : files) {
         AddBitmapDialog.fileName = file;
-        // Only whole BMP pictures are taken; the first that does not load ends the adding.
-        if (QImage(file, "BMP").isNull())
+        // Only whole BMP pictures are taken; the first that does not load in full ends the adding.
+        if (LoadWholeBmp(file).isNull())
             return;
         addPictureItem(QFileInfo(file).fileName(), file);
     }
     const QString chosen = AddBitmapDialog.fileName;
     LblHint->setText(QStringLiteral("所在路径：%1").arg(chosen.isEmpty() ? QString() : folderOf(chosen)));
+}
+
+void TFrmScreenCam::reportUnbuilt(const QString& text) {
+    LblHint->setText(text);
+    dialogs().messageBox(text);
 }
 
 void TFrmScreenCam::SpeedButton13Click() {
@@ -276,9 +335,33 @@ void TFrmScreenCam::BtnCreateAVIClick() {
     if (path.isEmpty())
         return;
     SaveAVIDialog.fileName = path;
-    BuildAviFromPictures(
-        path, BitmapListBox->count(), [this](int i) { return pictureOf(*BitmapListBox->item(i)); },
+    // A recording with pictures left out is not what the list shows: a picture that cannot be read any
+    // more is named before anything is written.
+    const int count = BitmapListBox->count();
+    for (int i = 0; i < count; ++i) {
+        if (!QImageReader(pictureSource(*BitmapListBox->item(i))).canRead()) {
+            reportUnbuilt(QStringLiteral("无法读取图片%1，录像没有生成。")
+                              .arg(BitmapListBox->item(i)->data(kFileRole).toString()));
+            return;
+        }
+    }
+    int unreadable = -1;
+    const int written = BuildAviFromPictures(
+        path, count,
+        [this, &unreadable](int i) {
+            QImage picture = pictureOf(*BitmapListBox->item(i));
+            if (picture.isNull())
+                unreadable = i;
+            return picture;
+        },
         spinRate->value());
+    if (unreadable >= 0) {
+        reportUnbuilt(QStringLiteral("无法读取图片%1，录像%2只有%3帧。")
+                          .arg(BitmapListBox->item(unreadable)->data(kFileRole).toString(), path)
+                          .arg(written));
+    } else if (count > 0 && written < count) {
+        reportUnbuilt(QStringLiteral("录像%1没有写完，只有%2帧。").arg(path).arg(written));
+    }
     // The new recording is the player's file, ready to be opened; it is not opened or played here.
     if (QFileInfo::exists(SaveAVIDialog.fileName))
         MediaPlayer1->FileName = SaveAVIDialog.fileName;

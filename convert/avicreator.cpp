@@ -1,9 +1,12 @@
 #include "convert/avicreator.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
 
 #include "capture/vfw/avifile.h"
 #include "convert/dib.h"
+#include "platform/fileops.h"
 
 namespace zelq {
 
@@ -32,23 +35,30 @@ QImage fitted(const QImage& picture, const QSize& size) {
 
 }  // namespace
 
-int BuildAviFromPictures(const QString& path, int count, const PictureSource& picture, int rate) {
-    if (count <= 0 || rate <= 0)
-        return 0;
+namespace {
+
+// Writes the pictures into the new file `path`; how many were written, and whether the file was
+// finished whole with all of them.
+struct Written {
+    int frames = 0;
+    bool complete = false;
+};
+
+Written writePictures(const QString& path, int count, const PictureSource& picture, int rate) {
     const QImage first = picture(0);
     int headerSize = 0;
     const std::int64_t pixelSize = MeasureDib(first, headerSize, kColours);
     if (pixelSize <= 0 || pixelSize > 0x7FFFFFFF)
-        return 0;
+        return {};
     QByteArray header;
     QByteArray pixels;
     if (!ReadDibBits(first, nullptr, header, kColours, pixels))
-        return 0;
+        return {};
 
     CreatorObjects avi;
     AVIFileInit();
-    if (AVIFileOpen(avi.file, path.toStdString(), OF_WRITE | OF_CREATE) != AVIERR_OK)
-        return 0;
+    if (AVIFileOpen(avi.file, QFile::encodeName(path).toStdString(), OF_WRITE | OF_CREATE) != AVIERR_OK)
+        return {};
     const auto* format = reinterpret_cast<const BitmapInfoHeader*>(header.constData());
     AVISTREAMINFO info{};
     info.fccType = streamtypeVIDEO;
@@ -57,12 +67,12 @@ int BuildAviFromPictures(const QString& path, int count, const PictureSource& pi
     info.dwSuggestedBufferSize = format->biSizeImage;
     info.rcFrame = RECT{0, 0, format->biWidth, format->biHeight};
     if (AVIFileCreateStream(avi.file, avi.stream, info) != AVIERR_OK)
-        return 0;
+        return {};
     if (AVIStreamSetFormat(avi.stream, 0, format, static_cast<LONG>(header.size())) != AVIERR_OK)
-        return 0;
+        return {};
 
     const QSize size = first.size();
-    int written = 0;
+    Written written;
     for (int i = 0; i < count; ++i) {
         const QImage next = i == 0 ? first : picture(i);
         if (next.isNull() || !ReadDibBits(fitted(next, size), nullptr, header, kColours, pixels))
@@ -70,9 +80,29 @@ int BuildAviFromPictures(const QString& path, int count, const PictureSource& pi
         if (AVIStreamWrite(avi.stream, i, 1, pixels.constData(), static_cast<LONG>(pixelSize),
                            AVIIF_KEYFRAME) != AVIERR_OK)
             break;
-        ++written;
+        ++written.frames;
     }
+    written.complete = AVIFileFinish(avi.file) == AVIERR_OK && written.frames == count;
     return written;
+}
+
+}  // namespace
+
+int BuildAviFromPictures(const QString& path, int count, const PictureSource& picture, int rate) {
+    if (count <= 0 || rate <= 0)
+        return 0;
+    const QString temporary = CreateTemporaryBeside(path);
+    if (temporary.isEmpty())
+        return 0;
+    const Written written = writePictures(temporary, count, picture, rate);
+    // A build cut short still takes a free name, as the frames written are a closed recording; it never
+    // takes the place of an earlier recording.
+    const bool takesName = written.frames > 0 && (written.complete || !QFileInfo::exists(path));
+    if (!takesName || !PutInPlace(temporary, path)) {
+        QFile::remove(temporary);
+        return 0;
+    }
+    return written.frames;
 }
 
 }  // namespace zelq

@@ -14,8 +14,11 @@ namespace zelq {
 using PictureSource = std::function<QImage(int index)>;
 
 // Writes `count` pictures into `path`. An empty list writes nothing and leaves the file as it was.
-// Answers how many frames were written; the file is complete (closed) in every case where it was made,
-// also after a failed write, so it holds the frames written before.
+// Answers how many frames were written. The recording is written under a temporary name beside `path`
+// and takes its name only when it is closed, so a crash never leaves half a file there; an earlier file
+// of that name then goes to the trash. A build cut short (a failed write, a picture that no longer
+// loads) keeps the frames written as a closed recording only where no file had the name: it never
+// replaces one, and then answers 0.
 int BuildAviFromPictures(const QString& path, int count, const PictureSource& picture, int rate);
 
 }  // namespace zelq

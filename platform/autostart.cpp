@@ -1,8 +1,11 @@
 #include "platform/autostart.h"
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace zelq {
 
@@ -65,6 +68,20 @@ QString desktopExecValue(const QString& program) {
     // A lone % would start a field code that the launcher replaces.
     argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
     return escapeStringValue(argument);
+}
+
+QByteArray runningProgramPath() {
+    QByteArray path(4096, Qt::Uninitialized);
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), static_cast<size_t>(path.size()));
+    return n > 0 && n < path.size() ? path.left(n) : QByteArray();
+}
+
+std::optional<QString> desktopProgramPath(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError() || text.isEmpty())
+        return std::nullopt;
+    return text;
 }
 
 bool writeAutostartEntry(const QString& program) {

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
@@ -36,20 +38,60 @@ bool CreateNewFile(const QString& path) {
     return true;
 }
 
-bool TrashOrDelete(const QString& path) {
-    // The home trash, made if this user never had one. Only files on its file system go there: for
-    // others Qt 6.4 looks for the volume's own trash and, failing that, makes one in the working folder,
-    // so those are deleted as before.
+namespace {
+
+// The home trash, made if this user never had one.
+QString homeTrash() {
     const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash");
     QDir().mkpath(trash + QStringLiteral("/files"));
     QDir().mkpath(trash + QStringLiteral("/info"));
-    struct stat file {}, home {};
-    if (::stat(QFile::encodeName(path).constData(), &file) == 0 &&
-        ::stat(QFile::encodeName(trash).constData(), &home) == 0 && file.st_dev == home.st_dev &&
-        QFile::moveToTrash(path)) {
-        return true;
+    return trash;
+}
+
+}  // namespace
+
+bool TrashReaches(const QString& folder) {
+    // Only files on the home trash's file system go there: for others Qt 6.4 looks for the volume's own
+    // trash and, failing that, makes one in the working folder.
+    struct stat place {
+    }, trash{};
+    return ::stat(QFile::encodeName(folder).constData(), &place) == 0 &&
+           ::stat(QFile::encodeName(homeTrash()).constData(), &trash) == 0 && place.st_dev == trash.st_dev;
+}
+
+bool MoveToTrash(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return false;
+    if (!TrashReaches(path)) {
+        errno = EXDEV;
+        return false;
     }
-    return QFile::remove(path);
+    return QFile::moveToTrash(path);
+}
+
+bool TrashOrDelete(const QString& path) {
+    return MoveToTrash(path) || QFile::remove(path);
+}
+
+QString CreateTemporaryBeside(const QString& path) {
+    const QFileInfo target(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate =
+            target.absolutePath() + QStringLiteral("/.") + target.fileName() + QLatin1Char('.') +
+            QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part");
+        if (CreateNewFile(candidate))
+            return candidate;
+        if (errno != EEXIST)
+            break;
+    }
+    return {};
+}
+
+bool PutInPlace(const QString& temporary, const QString& path) {
+    struct stat old {};
+    if (::lstat(QFile::encodeName(path).constData(), &old) == 0 && !MoveToTrash(path))
+        return false;
+    return MoveFileNoReplace(temporary, path);
 }
 
 std::optional<FileLock> FileLock::tryLock(const QString& path) {

@@ -15,9 +15,28 @@ bool MoveFileNoReplace(const QString& from, const QString& to);
 // copy of this one) made first. False when the file exists or cannot be made; errno says why.
 bool CreateNewFile(const QString& path);
 
-// Moves a file to the desktop's trash, where the user can restore it; where the file system has no
-// trash, deletes it. False when it is still there.
+// Moves a file to the desktop's trash, where the user can restore it. False when it is still there,
+// also when its file system has no trash.
+bool MoveToTrash(const QString& path);
+// Whether MoveToTrash can take files from `folder`: only files on the home trash's file system go there.
+bool TrashReaches(const QString& folder);
+
+// Moves a file to the trash as MoveToTrash does; where the file system has no trash, deletes it. For
+// what the user asked to delete. False when it is still there.
 bool TrashOrDelete(const QString& path);
+
+// Replacing a file never leaves neither the old one nor the new one: the new one is written under a
+// temporary name beside it, and only when it is whole does it take the name, the old one going to the
+// trash first. A crash between those two steps leaves the old file whole in the trash and the new one
+// whole under its temporary name.
+//
+// A new, empty file beside `path` with a hidden name of its own, made exclusively (never a file that
+// exists); its path, or an empty text when none can be made.
+QString CreateTemporaryBeside(const QString& path);
+// Puts the finished file `temporary` at `path`; an earlier file there goes to the trash first. False,
+// with nothing replaced and the temporary file left to the caller, when the earlier file cannot go to
+// the trash or the rename fails; errno says why.
+bool PutInPlace(const QString& temporary, const QString& path);
 
 // An advisory lock on a file, held while the object lives. A recording being written holds one, so that
 // nothing repairs or replaces the file under it, in this program or in a second copy of it.

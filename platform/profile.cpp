@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QList>
 #include <QSaveFile>
 #include <QStringConverter>
-#include <QStringList>
 #include <optional>
 
 #include "textnum.h"
@@ -16,50 +16,64 @@ namespace zelq {
 
 namespace {
 
-// Decodes GBK (code page 936) through iconv. Bytes that are not GBK are skipped, so garbage still
-// yields text and never an error.
-QString decodeGbk(const QByteArray& bytes) {
+// Decodes GBK (code page 936) through iconv; nothing when the bytes are not GBK.
+std::optional<QString> decodeGbk(const QByteArray& bytes) {
     iconv_t cd = iconv_open("UTF-16LE", "GBK");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return QString::fromLatin1(bytes);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
     struct Closer {
         iconv_t cd;
         ~Closer() { iconv_close(cd); }
     } closer{cd};
 
+    // Two output bytes per input byte always suffice.
     QByteArray out(bytes.size() * 2 + 16, Qt::Uninitialized);
     char* in = const_cast<char*>(bytes.constData());
     size_t inLeft = static_cast<size_t>(bytes.size());
     char* outPtr = out.data();
     size_t outLeft = static_cast<size_t>(out.size());
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) break;  // cannot happen: two output bytes per input byte always suffice
-        // EILSEQ or EINVAL: drop the offending byte and go on.
-        ++in;
-        --inLeft;
-    }
+    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0)
+        return std::nullopt;
     const auto written = static_cast<qsizetype>(outPtr - out.data());
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(out.constData()), written / 2);
 }
 
-QString decodeFile(const QByteArray& raw) {
-    QByteArray bytes = raw;
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+// One line of the file as read. Each line is decoded on its own, so one stray byte in one value
+// changes no other: UTF-8 where the line is valid UTF-8, else GBK (a line carried over from a Chinese
+// Windows system); either is written back as UTF-8. A line that is neither reads with replacement
+// characters, and its bytes are kept: as long as nobody writes another value there, they go back into
+// the file unchanged.
+struct Line {
+    QString text;
+    QByteArray raw;  // the bytes of a line that decodes as neither; empty otherwise
+};
+
+Line decodeLine(const QByteArray& raw) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return decodeGbk(bytes);
+    QString text = utf8.decode(raw);
+    if (!utf8.hasError())
+        return {text, {}};
+    if (auto gbk = decodeGbk(raw))
+        return {*gbk, {}};
+    return {QString::fromUtf8(raw), raw};
 }
 
-std::optional<QStringList> readLines(const QString& path) {
+std::optional<QList<Line>> readLines(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QString text = decodeFile(file.readAll());
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    // No GBK character has a line feed or a carriage return among its bytes, so lines split as bytes.
+    QList<QByteArray> rawLines = bytes.split('\n');
+    if (!rawLines.isEmpty() && rawLines.last().isEmpty())
+        rawLines.removeLast();
+    QList<Line> lines;
+    for (QByteArray& raw : rawLines) {
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        lines << decodeLine(raw);
     }
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     return lines;
 }
 
@@ -82,12 +96,12 @@ bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 
 // Index range [begin, end) of the lines that belong to the first section of that name; begin is the line
 // after the header. Nothing when the section is missing.
-std::optional<std::pair<qsizetype, qsizetype>> findSection(const QStringList& lines, const QString& section) {
+std::optional<std::pair<qsizetype, qsizetype>> findSection(const QList<Line>& lines, const QString& section) {
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const auto name = sectionOf(lines[i]);
+        const auto name = sectionOf(lines[i].text);
         if (!name || !sameName(*name, section)) continue;
         qsizetype end = i + 1;
-        while (end < lines.size() && !sectionOf(lines[end])) ++end;
+        while (end < lines.size() && !sectionOf(lines[end].text)) ++end;
         return std::make_pair(i + 1, end);
     }
     return std::nullopt;
@@ -116,18 +130,32 @@ bool isReadOnlyFile(const QString& path) {
 
 ProfileFile::ProfileFile(QString path) : path_(std::move(path)) {}
 
-QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue) const {
-    const auto lines = readLines(path_);
-    if (!lines) return defaultValue.left(kMaxValueLength);
-    const auto range = findSection(*lines, section);
-    if (!range) return defaultValue.left(kMaxValueLength);
+namespace {
+
+// The line of `key` in `section`, or nothing.
+std::optional<qsizetype> findKey(const QList<Line>& lines, const QString& section, const QString& key) {
+    const auto range = findSection(lines, section);
+    if (!range)
+        return std::nullopt;
     for (qsizetype i = range->first; i < range->second; ++i) {
-        const auto k = keyOf((*lines)[i]);
-        if (!k || !sameName(*k, key)) continue;
-        const QString& line = (*lines)[i];
-        return unquote(line.mid(line.indexOf(QLatin1Char('=')) + 1)).left(kMaxValueLength);
+        const auto k = keyOf(lines[i].text);
+        if (k && sameName(*k, key))
+            return i;
     }
-    return defaultValue.left(kMaxValueLength);
+    return std::nullopt;
+}
+
+QString valueOf(const Line& line) {
+    return unquote(line.text.mid(line.text.indexOf(QLatin1Char('=')) + 1)).left(ProfileFile::kMaxValueLength);
+}
+
+}  // namespace
+
+QString ProfileFile::readString(const QString& section, const QString& key,
+                                const QString& defaultValue) const {
+    const auto lines = readLines(path_);
+    const auto at = lines ? findKey(*lines, section, key) : std::nullopt;
+    return at ? valueOf((*lines)[*at]) : defaultValue.left(kMaxValueLength);
 }
 
 bool ProfileFile::readBool(const QString& section, const QString& key, bool defaultValue) const {
@@ -137,7 +165,7 @@ bool ProfileFile::readBool(const QString& section, const QString& key, bool defa
 
 bool ProfileFile::writeString(const QString& section, const QString& key, const QString& value) {
     if (isReadOnlyFile(path_)) return false;
-    QStringList lines;
+    QList<Line> lines;
     if (QFile::exists(path_)) {
         auto existing = readLines(path_);
         // A file we cannot read must not be replaced by one holding a single key.
@@ -147,29 +175,32 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
     // A line break in a value would split it into lines of its own on the next read.
     QString flat = value;
     flat.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    const QString entry = key + QLatin1Char('=') + flat;
+    const Line entry{key + QLatin1Char('=') + flat, {}};
 
-    if (const auto range = findSection(lines, section)) {
+    if (const auto at = findKey(lines, section, key)) {
+        // The value read back, written again, leaves the line as it is: bytes that decode as nothing
+        // stay the bytes they were.
+        if (valueOf(lines[*at]) == flat)
+            return true;
+        lines[*at] = entry;
+    } else if (const auto range = findSection(lines, section)) {
         qsizetype insertAt = range->first;
-        bool replaced = false;
         for (qsizetype i = range->first; i < range->second; ++i) {
-            const auto k = keyOf(lines[i]);
-            if (k && sameName(*k, key)) {
-                lines[i] = entry;
-                replaced = true;
-                break;
-            }
-            if (!lines[i].trimmed().isEmpty()) insertAt = i + 1;
+            if (!lines[i].text.trimmed().isEmpty())
+                insertAt = i + 1;
         }
-        if (!replaced) lines.insert(insertAt, entry);
+        lines.insert(insertAt, entry);
     } else {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) lines << QString();
-        lines << QLatin1Char('[') + section + QLatin1Char(']') << entry;
+        if (!lines.isEmpty() && !lines.last().text.trimmed().isEmpty())
+            lines << Line{};
+        lines << Line{QLatin1Char('[') + section + QLatin1Char(']'), {}} << entry;
     }
 
+    QByteArray bytes;
+    for (const Line& line : lines) bytes += (line.raw.isEmpty() ? line.text.toUtf8() : line.raw) + '\n';
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;

@@ -5,9 +5,11 @@
 //  - on reading, blanks around a value and one pair of enclosing quotes are dropped, a key present with
 //    an empty value reads as the empty text (not the default), and at most 2047 characters arrive;
 //  - the file is created by the first write.
-// Files are written in UTF-8; a file that is not valid UTF-8 (one carried over from a Chinese Windows
-// system) is read as GBK. A write replaces the whole file atomically, so a crash or a full disk never
-// leaves half a file, and a read-only file is left alone (the write just fails).
+// Values are written in UTF-8. Each line is read on its own: as UTF-8 where it is valid UTF-8, else as
+// GBK (a value carried over from a Chinese Windows system), so one stray byte changes nothing else. A
+// line that is neither keeps its bytes: they are written back unchanged unless another value is written
+// to that key. A write replaces the whole file atomically, so a crash or a full disk never leaves half a
+// file, and a read-only file is left alone (the write just fails).
 // Bad input never throws: unreadable or garbled files give the defaults.
 //
 // Not thread-safe; the main window is its only user, on the UI thread.

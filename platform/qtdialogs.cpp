@@ -1,4 +1,5 @@
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -32,6 +33,20 @@ QString qtFilter(const QString& filter) {
     return out.isEmpty() ? filter : out.join(QStringLiteral(";;"));
 }
 
+// Window managers draw the title in a bold face between the window's icon and its three buttons; a box
+// only as wide as a short text has its title cut ("ZE… 手"). The room those take, with the frame's padding.
+constexpr int kTitleBarExtras = 150;
+
+void makeRoomForTitle(QMessageBox& box, const QString& title) {
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(title) + kTitleBarExtras;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    }
+}
+
 }  // namespace
 
 MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons,
@@ -43,11 +58,14 @@ MsgAnswer QtDialogs::doMessageBox(const QString& text, const QString& caption, M
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
         box.button(QMessageBox::No)->setText(QStringLiteral("否"));
-        return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    box.exec();
+    makeRoomForTitle(box, title);
+    const int answer = box.exec();
+    if (buttons == MsgButtons::YesNo)
+        return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     return MsgAnswer::Ok;
 }
 

@@ -14,8 +14,8 @@ packages=(
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev
   # tests, benches and looking at the program
   libgtest-dev libgmock-dev libbenchmark-dev xvfb openbox xdotool ffmpeg x11-utils imagemagick xterm
-  # Chinese text on screen
-  fonts-wqy-zenhei
+  # Chinese text on screen, and Qt's own texts (file dialogs, questions, context menus) in Chinese
+  fonts-wqy-zenhei qt6-translations-l10n
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb
   desktop-file-utils appstream lintian
   # sound: libpulse talks to PulseAudio and to PipeWire's PulseAudio interface; the tests run a private

@@ -81,7 +81,9 @@ void TFrmVersion::resizeEvent(QResizeEvent* event) {
     if (Image1) Image1->setGeometry(rect().marginsRemoved(kSkinMargins));
 }
 
-void TFrmVersion::Label1Click() { open_(DesktopAddress(SiteRoot())); }
+void TFrmVersion::Label1Click() {
+    open_(DesktopAddress(SiteAddress(QString())));
+}
 
 void TFrmVersion::SpeedButton1Click() { close(); }
 

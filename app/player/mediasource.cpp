@@ -6,24 +6,11 @@
 
 #include "capture/vfw/avistreamheaders.h"
 #include "capture/vfw/decodenext.h"
+#include "capture/vfw/localavi.h"
 
 namespace zelq {
 
 Q_LOGGING_CATEGORY(lcPlayer, "zelq.player")
-
-namespace {
-
-// A claimed picture larger than this is refused: the decoder would allocate frames of that size, and a
-// damaged or hostile header can claim anything. 8K is far beyond any screen we record.
-constexpr std::int64_t kMaxPictureArea = 7680LL * 4320;
-constexpr int kMaxSide = 16384;
-
-bool sizeAcceptable(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-           static_cast<std::int64_t>(width) * height <= kMaxPictureArea;
-}
-
-}  // namespace
 
 MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out) {
     out.reset();
@@ -31,13 +18,12 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     if (!std::filesystem::is_regular_file(path, ec))
         return MCIERR_FILE_NOT_FOUND;
     std::unique_ptr<MediaSource> src(new MediaSource);
-    AVFormatContext* raw = nullptr;
-    int ret = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    int ret = openLocalAvi(path, src->ctx_);
     if (ret < 0) {
         qCDebug(lcPlayer, "cannot open %s: %s", path.c_str(), avErrorText(ret).c_str());
         return MCIERR_INVALID_FILE;
     }
-    src->ctx_.reset(raw);
+    AVFormatContext* raw = src->ctx_.get();
     ret = avformat_find_stream_info(raw, nullptr);
     if (ret < 0)
         qCDebug(lcPlayer, "no stream information in %s: %s", path.c_str(), avErrorText(ret).c_str());
@@ -50,7 +36,7 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
 
     AVStream& st = *raw->streams[src->index_];
     const AVCodecParameters& par = *st.codecpar;
-    if (!sizeAcceptable(par.width, par.height)) {
+    if (!pictureSizeAcceptable(par.width, par.height)) {
         qCDebug(lcPlayer, "refusing a %dx%d picture", par.width, par.height);
         return MCIERR_INVALID_FILE;
     }
@@ -75,7 +61,7 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     src->height_ = par.height;
     // Our recordings of a picture whose sides are not multiples of 4 are coded larger; the header's frame
     // rectangle keeps the picture's size, and the padding is not shown.
-    if (std::string(raw->iformat->name) == "avi") {
+    {
         std::ifstream header(path, std::ios::binary);
         const auto rects = readFrameRects(header);
         if (static_cast<std::size_t>(src->index_) < rects.size() && rects[src->index_]) {

@@ -7,6 +7,7 @@
 
 #include "capture/vfw/averror.h"
 #include "capture/vfw/getframe.h"
+#include "capture/vfw/localavi.h"
 #include "capture/vfw/vfwlog.h"
 
 namespace zelq {
@@ -30,17 +31,14 @@ HRESULT InputFile::open(const std::filesystem::path& path, PAVIFILE& out) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return AVIERR_FILEOPEN;
-    const AVInputFormat* avi = av_find_input_format("avi");
-    if (!avi)
-        return AVIERR_UNSUPPORTED;
-    AVFormatContext* raw = nullptr;
-    const int ret = avformat_open_input(&raw, path.c_str(), avi, nullptr);
+    AvInputContextPtr ctx;
+    const int ret = openLocalAvi(path, ctx);
     if (ret < 0) {
         qCDebug(lcVfw, "cannot read %s as AVI: %s", path.c_str(), avErrorText(ret).c_str());
         return aviErrorFromAv(ret, AviStep::Open);
     }
     std::ifstream header(path, std::ios::binary);
-    out.reset(new InputFile(AvInputContextPtr(raw), readFrameRects(header)));
+    out.reset(new InputFile(std::move(ctx), readFrameRects(header)));
     return AVIERR_OK;
 }
 

@@ -80,14 +80,13 @@ void addStreamHeader(std::istream& in, const Chunk& strl, std::vector<StreamHead
     });
 }
 
-}  // namespace
-
-std::vector<StreamHeaderChunk> findStreamHeaders(std::istream& in) {
-    std::vector<StreamHeaderChunk> headers;
+// Calls visit(list, type) for each top-level list before the frames, until it answers false.
+template <typename Visit>
+void eachHeaderList(std::istream& in, Visit visit) {
     unsigned char riff[12];
     if (!readAt(in, 0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "AVI ", 4) != 0)
-        return headers;
+        return;
     // A file whose writer never finished it may still say 0 here; its header list is whole all the same.
     const std::uint32_t riffSize = le32(riff + 4);
     const std::int64_t end = riffSize > 4 ? 8 + static_cast<std::int64_t>(riffSize) : INT64_MAX;
@@ -96,8 +95,17 @@ std::vector<StreamHeaderChunk> findStreamHeaders(std::istream& in) {
         if (!type)
             return true;
         if (is(*type, "movi"))
-            return false;  // the frames: the header list has been passed
-        if (!is(*type, "hdrl"))
+            return false;  // the frames: the header lists have been passed
+        return visit(c, *type);
+    });
+}
+
+}  // namespace
+
+std::vector<StreamHeaderChunk> findStreamHeaders(std::istream& in) {
+    std::vector<StreamHeaderChunk> headers;
+    eachHeaderList(in, [&](const Chunk& c, const FourCC& type) {
+        if (!is(type, "hdrl"))
             return true;
         eachChunk(in, c.data + 4, c.data + c.size, [&](const Chunk& inner) {
             const std::optional<FourCC> innerType = listType(in, inner);
@@ -108,6 +116,28 @@ std::vector<StreamHeaderChunk> findStreamHeaders(std::istream& in) {
         return false;
     });
     return headers;
+}
+
+std::optional<std::string> readInfoEntry(std::istream& in, const char* id) {
+    // An entry is a short text; a longer one is no entry this program wrote or reads.
+    constexpr std::uint32_t kMaxEntry = 4096;
+    std::optional<std::string> text;
+    eachHeaderList(in, [&](const Chunk& c, const FourCC& type) {
+        if (!is(type, "INFO"))
+            return true;
+        eachChunk(in, c.data + 4, c.data + c.size, [&](const Chunk& entry) {
+            if (!is(entry.id, id))
+                return true;
+            if (entry.size <= kMaxEntry) {
+                std::string raw(entry.size, '\0');
+                if (readAt(in, entry.data, raw.data(), raw.size()))
+                    text = raw.substr(0, raw.find('\0'));
+            }
+            return false;
+        });
+        return false;
+    });
+    return text;
 }
 
 std::vector<std::optional<FrameRect>> readFrameRects(std::istream& in) {

@@ -6,11 +6,15 @@
 // there, so the writer patches the field after libavformat has written the header and the reader reads
 // it back from the file.
 //
+// The INFO list that follows the header list names the writing program (ISFT); it is read back the
+// same way.
+//
 // Pure functions on the caller's stream: any thread may call them, one stream per thread.
 
 #include <cstdint>
 #include <istream>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zelq {
@@ -35,5 +39,9 @@ struct FrameRect {
 
 // The frame rectangle of each stream, in libavformat's order; none for a header too short to hold one.
 std::vector<std::optional<FrameRect>> readFrameRects(std::istream& in);
+
+// The text of entry `id` (four characters, such as "ISFT") of the file's INFO list before its frames,
+// without its terminating zero; none when there is no such entry.
+std::optional<std::string> readInfoEntry(std::istream& in, const char* id);
 
 }  // namespace zelq

@@ -14,6 +14,7 @@ extern "C" {
 #include "capture/vfw/avistreamheaders.h"
 #include "capture/vfw/soundwritestream.h"
 #include "capture/vfw/vfwlog.h"
+#include "capture/vfw/writermark.h"
 
 namespace zelq {
 
@@ -31,6 +32,13 @@ constexpr std::int64_t kHeaderBytes = 16 * 1024;
 constexpr std::int64_t kClosingBytes = 4 * 1024;
 
 }  // namespace
+
+std::vector<std::int64_t> emptyPositionsBefore(std::int64_t end, std::int64_t dts) {
+    std::vector<std::int64_t> positions;
+    for (std::int64_t at = end; at == 0 ? dts > 0 : dts - at > kGapStep; at = positions.back() + 1)
+        positions.push_back(at == 0 ? 0 : at + kGapStep);
+    return positions;
+}
 
 OutputFile::OutputFile(std::filesystem::path path, AvOutputContextPtr ctx)
     : path_(std::move(path)), ctx_(std::move(ctx)) {}
@@ -118,7 +126,11 @@ HRESULT OutputFile::ensureHeader() {
     // Uncompressed rows go in bottom-up, as DIBs have them; without this the muxer marks them top-down.
     AvDictionary options;
     av_dict_set(&options.dict, "flipped_raw_rgb", "1", 0);
-    int ret = avformat_write_header(ctx_.get(), &options.dict);
+    int ret = avformat_init_output(ctx_.get(), &options.dict);
+    if (ret >= 0) {
+        putWriterMark(*ctx_);
+        ret = avformat_write_header(ctx_.get(), nullptr);
+    }
     if (ret >= 0) {
         avio_flush(ctx_->pb);
         ret = ctx_->pb->error;
@@ -142,27 +154,32 @@ void OutputFile::setPictureSize(int index, int width, int height) {
 }
 
 void OutputFile::writePictureSizes() {
-    if (pictureSizes_.empty())
-        return;
+    if (!pictureSizes_.empty())
+        putPictureSizes(*ctx_->pb, path_, pictureSizes_);
+}
+
+void putPictureSizes(AVIOContext& pb, const std::filesystem::path& path,
+                     const std::map<int, std::pair<int, int>>& sizes) {
     // The muxer's own output is the only map of where its header put each field: read it back.
-    std::ifstream written(path_, std::ios::binary);
+    avio_flush(&pb);
+    std::ifstream written(path, std::ios::binary);
     const std::vector<StreamHeaderChunk> headers = findStreamHeaders(written);
-    const std::int64_t end = avio_tell(ctx_->pb);
-    for (const auto& [index, size] : pictureSizes_) {
+    const std::int64_t end = avio_tell(&pb);
+    for (const auto& [index, size] : sizes) {
         if (static_cast<std::size_t>(index) >= headers.size() || headers[index].size < kRcFrameEnd) {
             qCWarning(lcVfw,
                       "%s: no header of stream %d to put its picture size in; players will show "
                       "the coded size",
-                      path_.c_str(), index);
+                      path.c_str(), index);
             continue;
         }
         // right and bottom; left and top stay 0
-        avio_seek(ctx_->pb, headers[index].offset + kRcFrameOffset + 4, SEEK_SET);
-        avio_wl16(ctx_->pb, static_cast<unsigned>(size.first));
-        avio_wl16(ctx_->pb, static_cast<unsigned>(size.second));
+        avio_seek(&pb, headers[index].offset + kRcFrameOffset + 4, SEEK_SET);
+        avio_wl16(&pb, static_cast<unsigned>(size.first));
+        avio_wl16(&pb, static_cast<unsigned>(size.second));
     }
-    avio_seek(ctx_->pb, end, SEEK_SET);
-    avio_flush(ctx_->pb);
+    avio_seek(&pb, end, SEEK_SET);
+    avio_flush(&pb);
 }
 
 HRESULT OutputFile::mux(AVPacket& packet, std::int64_t newPositions) {
@@ -225,17 +242,16 @@ HRESULT OutputFile::writePacket(AVPacket& packet, AVRational from, std::int64_t&
                   static_cast<long long>(packet.dts), static_cast<long long>(end - 1));
         return AVIERR_INTERNAL;
     }
-    // The muxer fills gaps only after a first packet and only up to 60000 positions at a time.
-    while (end == 0 ? packet.dts > 0 : packet.dts - end > kGapStep) {
+    for (const std::int64_t position : emptyPositionsBefore(end, packet.dts)) {
         AvPacketPtr empty(av_packet_alloc());
         if (!empty)
             return AVIERR_MEMORY;
         empty->stream_index = packet.stream_index;
-        empty->pts = empty->dts = end == 0 ? 0 : end + kGapStep;
-        hr = mux(*empty, empty->dts - end + 1);
+        empty->pts = empty->dts = position;
+        hr = mux(*empty, position - end + 1);
         if (hr != AVIERR_OK)
             return hr;
-        end = empty->dts + 1;
+        end = position + 1;
     }
     hr = mux(packet, packet.dts - end + 1);
     if (hr != AVIERR_OK)

@@ -25,8 +25,9 @@
 
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "capture/vfw/aviobjects.h"
 #include "capture/vfw/dibformat.h"
@@ -35,6 +36,15 @@
 #include "platform/raii.h"
 
 namespace zelq {
+
+// Where a stream whose positions so far end at `end` needs empty packets of its own before a frame at
+// `dts`: the muxer fills gaps only after a first packet and only up to 60000 positions at a time.
+std::vector<std::int64_t> emptyPositionsBefore(std::int64_t end, std::int64_t dts);
+
+// Writes the pictures' sizes (stream -> width, height) into the frame rectangles of the header that
+// `pb` has just written to `path`.
+void putPictureSizes(AVIOContext& pb, const std::filesystem::path& path,
+                     const std::map<int, std::pair<int, int>>& sizes);
 
 class OutputFile final : public AviFileObject {
 public:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "capture/vfw/decodenext.h"
+#include "capture/vfw/localavi.h"
 #include "capture/vfw/vfwlog.h"
 
 namespace zelq {
@@ -30,6 +31,12 @@ PGETFRAME GetFrameObject::open(std::shared_ptr<ReadStream> stream, const BitmapI
             return nullptr;
         depth = wanted->biBitCount;
     }
+    // A header that claims a picture beyond 8K is refused before a decoder allocates for it.
+    if (!pictureSizeAcceptable(par.width, par.height) ||
+        !pictureSizeAcceptable(stream->pictureWidth(), stream->pictureHeight())) {
+        qCDebug(lcVfw, "refusing a %dx%d picture", par.width, par.height);
+        return nullptr;
+    }
     const AVCodec* codec = avcodec_find_decoder(par.codec_id);
     if (!codec) {
         qCDebug(lcVfw, "no decoder for %s", avcodec_get_name(par.codec_id));
@@ -40,6 +47,7 @@ PGETFRAME GetFrameObject::open(std::shared_ptr<ReadStream> stream, const BitmapI
         return nullptr;
     decoder->pkt_timebase = stream->stream().time_base;
     decoder->thread_count = 0;
+    decoder->max_pixels = kMaxPictureArea;
     const int ret = avcodec_open2(decoder.get(), codec, nullptr);
     if (ret < 0) {
         qCWarning(lcVfw, "cannot open the %s decoder: %s", codec->name, avErrorText(ret).c_str());

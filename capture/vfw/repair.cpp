@@ -3,14 +3,20 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QString>
+#include <QFile>
 #include <array>
 #include <cstring>
 #include <fstream>
+#include <map>
+#include <vector>
 
-#include "capture/vfw/avireader.h"
+#include "capture/vfw/averror.h"
+#include "capture/vfw/avistreamheaders.h"
 #include "capture/vfw/aviwriter.h"
+#include "capture/vfw/localavi.h"
 #include "capture/vfw/vfwlog.h"
+#include "capture/vfw/writermark.h"
+#include "platform/fileops.h"
 
 namespace zelq {
 
@@ -32,85 +38,162 @@ bool unfinished(const std::filesystem::path& path) {
     return !ec && (riffSize == kUnwrittenSize || std::uint64_t{riffSize} + 8 > fileSize);
 }
 
-// Stands in for a compressor when frames are copied: the stream's format is the old file's.
-class CopiedFormat final : public VideoEncoder {
-public:
-    explicit CopiedFormat(const AVCodecParameters& par) : par_(par) {}
-    void describe(AVCodecParameters& out) const override { avcodec_parameters_copy(&out, &par_); }
-    int encode(const std::uint8_t*, std::int64_t, bool, const PacketSink&) override { return AVERROR(ENOSYS); }
-    int flush(const PacketSink&) override { return 0; }
-
-private:
-    const AVCodecParameters& par_;
-};
-
-bool syncToDisk(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+bool syncToDisk(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
 }
 
-// Copies every whole frame of the first video stream of `from` into the new file `to` and finishes it.
-HRESULT copyFrames(const std::filesystem::path& from, const std::filesystem::path& to) {
-    PAVIFILE in, out;
-    PAVISTREAM source, target;
-    HRESULT hr = AVIFileOpen(in, from, OF_READ);
-    if (hr == AVIERR_OK) hr = AVIFileGetStream(in, source, streamtypeVIDEO, 0);
-    if (hr != AVIERR_OK) return hr;
-    auto& reader = static_cast<ReadStream&>(*source);
-    AVISTREAMINFO info;
-    AVIStreamInfo(source, &info, sizeof info);
-    if ((hr = AVIFileOpen(out, to, OF_WRITE | OF_CREATE)) != AVIERR_OK ||
-        (hr = AVIFileCreateStream(out, target, info)) != AVIERR_OK)
-        return hr;
-    auto& writer = static_cast<RawWriteStream&>(*target);
-    const CopiedFormat format(*reader.stream().codecpar);
-    if ((hr = writer.setCompressedFormat(format, info.rcFrame.right, info.rcFrame.bottom)) != AVIERR_OK) return hr;
+// One stream of the copy and where its positions have got to.
+struct CopiedStream {
+    AVRational from{};       // the old file's time base
+    bool positions = false;  // each chunk is one position (video), so gaps must be kept
+    std::int64_t next = 0;   // packets before this are out of order and left out
+    std::int64_t end = 0;    // positions written so far, empty ones included
+};
 
-    AVFormatContext& ctx = reader.file().context();
-    const AVRational unit = reader.stream().time_base;
-    // Learning the stream's length may have read the file to its end.
-    if (avformat_seek_file(&ctx, reader.index(), INT64_MIN, reader.start(), INT64_MAX, 0) < 0) return AVIERR_FILEREAD;
-    AvPacketPtr packet(av_packet_alloc());
-    std::int64_t next = 0;  // positions must grow
-    while (packet && av_read_frame(&ctx, packet.get()) >= 0) {
-        const bool wanted = packet->stream_index == reader.index() && !(packet->flags & AV_PKT_FLAG_CORRUPT) &&
-                            packet->pts != AV_NOPTS_VALUE && packet->size > 0;
-        if (wanted && packet->pts - reader.start() >= next) {
-            packet->pts = packet->dts = packet->pts - reader.start();
-            packet->duration = 0;
-            packet->pos = -1;
-            next = packet->pts + 1;
-            if ((hr = writer.writeCompressed(*packet, unit)) != AVIERR_OK) return hr;
+class StreamCopy {
+public:
+    StreamCopy(AVFormatContext& in, AVFormatContext& out) : in_(in), out_(out) {}
+
+    // Every stream of the old file, with its format and time base, and the picture sizes of its header.
+    int addStreams(const std::vector<std::optional<FrameRect>>& rects) {
+        for (unsigned i = 0; i < in_.nb_streams; ++i) {
+            const AVStream& source = *in_.streams[i];
+            AVStream* st = avformat_new_stream(&out_, nullptr);
+            if (!st)
+                return AVERROR(ENOMEM);
+            const int ret = avcodec_parameters_copy(st->codecpar, source.codecpar);
+            if (ret < 0)
+                return ret;
+            st->time_base = source.time_base;
+            av_dict_copy(&st->metadata, source.metadata, 0);
+            const AVCodecParameters& par = *source.codecpar;
+            const bool video = par.codec_type == AVMEDIA_TYPE_VIDEO;
+            streams_.push_back({source.time_base, video});
+            if (video && i < rects.size() && rects[i] &&
+                (rects[i]->right != par.width || rects[i]->bottom != par.height))
+                pictureSizes_[static_cast<int>(i)] = {rects[i]->right, rects[i]->bottom};
         }
-        av_packet_unref(packet.get());
+        return 0;
     }
-    // A copy without a frame would put nothing in the recording's place.
-    if (next == 0) return AVIERR_NODATA;
-    return AVIFileFinish(out);
+
+    const std::map<int, std::pair<int, int>>& pictureSizes() const { return pictureSizes_; }
+
+    // Copies the packets of every stream in the order the old file has them; the packets written.
+    int copyPackets(int& copied) {
+        AvPacketPtr packet(av_packet_alloc());
+        if (!packet)
+            return AVERROR(ENOMEM);
+        int ret = 0;
+        while (ret >= 0 && av_read_frame(&in_, packet.get()) >= 0) {
+            ret = copy(*packet, copied);
+            av_packet_unref(packet.get());
+        }
+        return ret;
+    }
+
+private:
+    int copy(AVPacket& packet, int& copied) {
+        const auto index = static_cast<std::size_t>(packet.stream_index);
+        if (index >= streams_.size() || (packet.flags & AV_PKT_FLAG_CORRUPT))
+            return 0;  // a torn last chunk
+        CopiedStream& s = streams_[index];
+        if (packet.dts == AV_NOPTS_VALUE)
+            packet.dts = packet.pts;
+        if (packet.dts == AV_NOPTS_VALUE || packet.dts < s.next)
+            return 0;
+        s.next = packet.dts + 1;
+        packet.pos = -1;
+        if (s.positions) {
+            // The reader passes over empty chunks: they come back where they were, as gaps.
+            packet.duration = 0;
+            for (const std::int64_t position : emptyPositionsBefore(s.end, packet.dts)) {
+                if (const int ret = writeEmpty(packet.stream_index, position); ret < 0)
+                    return ret;
+            }
+            s.end = packet.dts + 1;
+        }
+        av_packet_rescale_ts(&packet, s.from, out_.streams[index]->time_base);
+        const int ret = av_write_frame(&out_, &packet);
+        copied += ret >= 0 ? 1 : 0;
+        return ret;
+    }
+
+    int writeEmpty(int stream, std::int64_t position) {
+        AvPacketPtr empty(av_packet_alloc());
+        if (!empty)
+            return AVERROR(ENOMEM);
+        empty->stream_index = stream;
+        empty->pts = empty->dts = position;
+        return av_write_frame(&out_, empty.get());
+    }
+
+    AVFormatContext& in_;
+    AVFormatContext& out_;
+    std::vector<CopiedStream> streams_;
+    std::map<int, std::pair<int, int>> pictureSizes_;
+};
+
+// Copies every whole chunk of every stream of `from` into the new file `to` and finishes it.
+int copyStreams(const std::filesystem::path& from, const std::filesystem::path& to) {
+    AvInputContextPtr in;
+    int ret = openLocalAvi(from, in);
+    if (ret < 0)
+        return ret;
+    AVFormatContext* raw = nullptr;
+    ret = avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr);
+    AvOutputContextPtr out(raw);
+    if (ret < 0 || !out)
+        return ret < 0 ? ret : AVERROR(ENOMEM);
+    std::ifstream header(from, std::ios::binary);
+    StreamCopy copy(*in, *out);
+    if ((ret = copy.addStreams(readFrameRects(header))) < 0 ||
+        (ret = avio_open(&out->pb, ("file:" + to.string()).c_str(), AVIO_FLAG_WRITE)) < 0 ||
+        (ret = avformat_init_output(out.get(), nullptr)) < 0)
+        return ret;
+    putWriterMark(*out);
+    if ((ret = avformat_write_header(out.get(), nullptr)) < 0)
+        return ret;
+    if (!copy.pictureSizes().empty())
+        putPictureSizes(*out->pb, to, copy.pictureSizes());
+    int copied = 0;
+    if ((ret = copy.copyPackets(copied)) < 0)
+        return ret;
+    // A copy without a chunk would put nothing in the recording's place.
+    if (copied == 0)
+        return AVERROR_INVALIDDATA;
+    ret = av_write_trailer(out.get());
+    return ret < 0 ? ret : out->pb->error;
 }
 
 }  // namespace
 
 RepairResult repairUnfinishedRecording(const std::filesystem::path& path) {
-    if (!unfinished(path)) return RepairResult::NotNeeded;
-    // The writer holds this lock until its file is finished; it also keeps a second repairer away.
-    const std::optional<FileLock> lock = FileLock::tryLock(QString::fromStdString(path.string()));
-    if (!lock) return RepairResult::Busy;
-    std::filesystem::path temporary = path;
-    temporary.replace_filename("." + path.filename().string() + ".repair");
-    const HRESULT hr = copyFrames(path, temporary);
-    std::error_code ec;
-    if (hr != AVIERR_OK || !syncToDisk(temporary)) {
-        qCWarning(lcVfw, "%s: cannot repair: error %ld", path.c_str(), static_cast<long>(hr));
-        std::filesystem::remove(temporary, ec);
+    if (!unfinished(path) || !carriesWriterMark(path))
+        return RepairResult::NotNeeded;
+    const QString original = QFile::decodeName(path.c_str());
+    // The unrepaired file must be able to go to the trash; where it cannot, it stays as it is, and is not
+    // copied in vain at every listing.
+    if (!TrashReaches(original)) {
+        qCDebug(lcVfw, "%s: no trash on its disk: left unrepaired", path.c_str());
         return RepairResult::Failed;
     }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::filesystem::remove(temporary, ec);
+    // The writer holds this lock until its file is finished; it also keeps a second repairer away.
+    const std::optional<FileLock> lock = FileLock::tryLock(original);
+    if (!lock)
+        return RepairResult::Busy;
+    const QString temporary = CreateTemporaryBeside(original);
+    if (temporary.isEmpty())
+        return RepairResult::Failed;
+    const int ret = copyStreams(path, QFile::encodeName(temporary).toStdString());
+    if (ret < 0 || !syncToDisk(temporary) || !PutInPlace(temporary, original)) {
+        qCWarning(lcVfw, "%s: cannot repair: %s", path.c_str(),
+                  ret < 0 ? avErrorText(ret).c_str() : "not replaced");
+        QFile::remove(temporary);
         return RepairResult::Failed;
     }
     return RepairResult::Repaired;

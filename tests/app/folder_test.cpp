@@ -5,6 +5,7 @@
 
 #include "app/dirselect.h"
 #include "mainwindow_fixture.h"
+#include "platform/shellopen.h"
 
 using namespace zelq;
 using zelq::test::MainWindowTest;
@@ -169,4 +170,27 @@ TEST_F(MainWindowTest, TheFolderDialogAppliesConfirmedFoldersOnly) {
     });
     w.SpeedButton4->click();
     EXPECT_EQ(w.EdtRECPath->text(), chosen);
+}
+
+TEST_F(MainWindowTest, ARelativeFolderNeverReachesTheDesktopAsAnOption) {
+    // A stored "-rec" is refused at start, and what is built from it is never handed over.
+    writeSettings("[default]\nPicPath=-rec\n");
+    const QString oldCwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QDir().mkpath("-rec/img");
+    QFile("-rec/1.avi").open(QIODevice::WriteOnly);
+    TFrmScreenCam& w = open();
+    w.CurrentFileName = "1.avi";
+    w.BtnDefaultOpenClick();
+    w.MnOpenPicPathClick();
+    QDir::setCurrent(oldCwd);
+    EXPECT_EQ(opened, QStringList());
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>(2, QStringLiteral("非法路径，请重新设置一个路径。")));
+
+    // Absolute paths and addresses go through as they are.
+    for (const QString& target : {QStringLiteral("/tmp/a b/1.avi"), QStringLiteral("https://example.org/x")})
+        EXPECT_TRUE(IsDesktopTarget(target)) << target.toStdString();
+    for (const QString& target :
+         {QStringLiteral("-rec/1.avi"), QStringLiteral("D:\\Rec"), QStringLiteral("")})
+        EXPECT_FALSE(IsDesktopTarget(target)) << target.toStdString();
 }

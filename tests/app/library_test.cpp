@@ -5,6 +5,7 @@
 
 #include "app/rename.h"
 #include "mainwindow_fixture.h"
+#include "vfw_testkit.h"
 
 using namespace zelq;
 using zelq::test::MainWindowTest;
@@ -153,4 +154,20 @@ TEST_F(MainWindowTest, TheListFollowsTheDiskWhateverHappensToTheFolder) {
     w.EdtRECPath->setText(w.CurrentFolder);
     EXPECT_FALSE(w.ValidateRecordingFolder({}).isEmpty());
     EXPECT_EQ(w.MakeAutoRecordingPath({}), w.CurrentFolder + "1.avi");
+}
+
+TEST_F(MainWindowTest, AnotherProgramsUnfinishedAviIsListedTenTimesAndStaysByteForByteAsItWas) {
+    QDir().mkpath(recordingFolder());
+    const QString theirs = recordingFolder() + "piped.avi";
+    ASSERT_TRUE(::test::pipeWrittenAviWithSound(theirs));
+    QFile file(theirs);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    TFrmScreenCam& w = open();
+    for (int i = 0; i < 10; ++i) w.RefreshRecordingList();
+    EXPECT_EQ(listed(), QStringList{"piped.avi"});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_TRUE(::test::streamPackets(theirs).startsWith("video 20, audio "));
 }

@@ -2,7 +2,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScreen>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -296,4 +298,147 @@ TEST_F(MainWindowTest, PicturesBecomeAnEightBitAviInListOrder) {
     dialogs.answerPicker(empty);
     w.BtnCreateAVIClick();
     EXPECT_FALSE(QFileInfo::exists(empty));
+}
+
+namespace {
+
+// A BMP picture of one colour, written into a folder; its full path.
+QString colouredBmp(const QString& folder, const QString& name, QSize size, const QColor& colour) {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    const QString path = folder + name;
+    EXPECT_TRUE(picture.save(path, "BMP"));
+    return path;
+}
+
+QColor previewColour(const TFrmScreenCam& w) {
+    return w.BitmapImage->pixmap().toImage().pixelColor(0, 0);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, AHugePreviewScrollsAndKeysPreviewAsClicksDo) {
+    TFrmScreenCam& w = open();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const QString folder = dir.filePath("pics/");
+    QDir().mkpath(folder);
+    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
+    QStringList files;
+    for (int i = 0; i < 3; ++i)
+        files << colouredBmp(folder, QStringLiteral("p%1.bmp").arg(i + 1), {3840, 2160}, colours[i]);
+    dialogs.answerPicker(files);
+    w.BtnLoadPicsClick();
+    w.PnlPic->show();
+    QTest::mouseClick(w.BitmapListBox->viewport(), Qt::LeftButton, {},
+                      w.BitmapListBox->visualItemRect(w.BitmapListBox->item(0)).center());
+    ASSERT_EQ(w.BitmapImage->pixmap().size(), QSize(3840, 2160));
+    // A 4K picture changes nothing of the window's own size limits: it is scrolled, not made room for.
+    const QSize screen = w.screen()->availableSize();
+    EXPECT_LE(w.minimumSizeHint().width(), screen.width());
+    EXPECT_LE(w.minimumSizeHint().height(), screen.height());
+
+    // Down twice: the third picture is the one shown and named.
+    w.BitmapListBox->setFocus();
+    QTest::keyClick(w.BitmapListBox, Qt::Key_Down);
+    QTest::keyClick(w.BitmapListBox, Qt::Key_Down);
+    // (QTRY_* would only return from the test on a timeout, which GoogleTest never sees.)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.LblHint->text() == QStringLiteral("当前图片：p3.bmp"); }))
+        << w.LblHint->text().toStdString();
+    EXPECT_EQ(previewColour(w), colours[2]);
+    // Shift+Up selects two: the preview is cleared, as a click with two selected does.
+    QTest::keyClick(w.BitmapListBox, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.BitmapImage->pixmap().isNull(); }));
+}
+
+TEST_F(MainWindowTest, ListedPicturesStayWhatTheyWereAddedWithAndAMissingOneIsNamed) {
+    TFrmScreenCam& w = open();
+    const QString folder = dir.filePath("pics/");
+    QDir().mkpath(folder);
+    const QString a = colouredBmp(folder, "a.bmp", {320, 240}, Qt::red);
+    const QString b = colouredBmp(folder, "b.bmp", {320, 240}, Qt::green);
+    const QString c = colouredBmp(folder, "c.bmp", {320, 240}, Qt::blue);
+    // What a run that crashed left behind goes when pictures are kept again.
+    const QString abandoned =
+        QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + "/pictures-999999999-x";
+    ASSERT_TRUE(QDir().mkpath(abandoned));
+    dialogs.answerPicker(QStringList{a, b, c});
+    w.BtnLoadPicsClick();
+    EXPECT_FALSE(QFileInfo::exists(abandoned));
+
+    // Another split puts a new picture in a's place (written beside it and renamed over it); b is deleted.
+    const QString next = colouredBmp(folder, "a.new", {320, 240}, Qt::yellow);
+    ASSERT_TRUE(QFile::remove(a) && QFile::rename(next, a));
+    ASSERT_TRUE(QFile::remove(b));
+    w.BitmapListBox->setCurrentRow(0);
+    w.BitmapListBoxClick();
+    EXPECT_EQ(previewColour(w), QColor(Qt::red));
+
+    const QString out = dir.filePath("out.avi");
+    dialogs.answerPicker(out);
+    w.BtnCreateAVIClick();
+    const ::test::Probe p = ::test::probe(out);
+    ASSERT_TRUE(p.ok) << p.errors.toStdString();
+    EXPECT_EQ(p.decodedFrames, 3);
+    const QString ref = dir.filePath("ref");
+    QDir().mkpath(ref);
+    ASSERT_EQ(QProcess::execute("ffmpeg", {"-v", "error", "-i", out, "-pix_fmt", "rgb24", ref + "/F%d.png"}),
+              0);
+    const QList<QColor> added{Qt::red, Qt::green, Qt::blue};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(QImage(ref + QStringLiteral("/F%1.png").arg(i + 1)).pixelColor(5, 5), added[i]) << i;
+    EXPECT_TRUE(dialogs.messages().empty());
+
+    // Deleted items give their kept pictures up.
+    const QString keptFolder = QFileInfo(w.BitmapListBox->item(0)->data(Qt::UserRole + 1).toString()).path();
+    ASSERT_FALSE(keptFolder.isEmpty());
+    EXPECT_EQ(QDir(keptFolder).entryList(QDir::Files).size(), 3);
+    w.BitmapListBox->clearSelection();
+    w.BitmapListBox->item(2)->setSelected(true);
+    w.SpeedButton13Click();
+    EXPECT_EQ(QDir(keptFolder).entryList(QDir::Files).size(), 2);
+
+    // A picture that truly cannot be had any more is named, and no recording is written.
+    ASSERT_TRUE(QFile::remove(w.BitmapListBox->item(1)->data(Qt::UserRole + 1).toString()));
+    const QString short_ = dir.filePath("short.avi");
+    dialogs.answerPicker(short_);
+    w.BtnCreateAVIClick();
+    EXPECT_FALSE(QFileInfo::exists(short_));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_TRUE(dialogs.messages().back().contains(b)) << dialogs.messages().back().toStdString();
+    EXPECT_EQ(w.LblHint->text(), dialogs.messages().back());
+
+    // The kept pictures go with the window.
+    closeProgram();
+    EXPECT_FALSE(QFileInfo::exists(keptFolder));
+}
+
+TEST_F(MainWindowTest, ThePictureListStaysDrawnDuringASplit) {
+    const QString path = recordingOf(recordingFolder(), "1.avi", 60);
+    TFrmScreenCam& w = open();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // Looks at the list as it is painted while the split runs (the split lets events through after every
+    // picture): once it has items, every look must find them drawn.
+    int looks = 0, blank = 0;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (w.BitmapListBox->count() == 0)
+            return;
+        const QImage drawn = w.BitmapListBox->viewport()->grab().toImage();
+        const QRgb background = drawn.pixel(drawn.width() - 2, drawn.height() - 2);
+        bool anything = false;
+        for (int y = 0; y < std::min(drawn.height(), 16) && !anything; ++y)
+            for (int x = 0; x < drawn.width() && !anything; ++x) anything = drawn.pixel(x, y) != background;
+        ++looks;
+        if (!anything)
+            ++blank;
+    });
+    look.start(5);
+    dialogs.answerPicker(path);
+    QTest::mouseClick(w.BtnAVIToPIC, Qt::LeftButton);
+    look.stop();
+    ASSERT_EQ(w.BitmapListBox->count(), 60);
+    EXPECT_GT(looks, 0);
+    EXPECT_EQ(blank, 0) << "of " << looks << " looks";
 }

@@ -174,3 +174,31 @@ TEST_F(MainWindowTest, FullScreenViewAndItsTwoStageEsc) {
     EXPECT_FALSE(w.FullScreen);
     EXPECT_TRUE(w.SbAvert->isVisible());
 }
+
+TEST_F(MainWindowTest, TheControlBarHasFourFlatPictureButtons) {
+    TFrmScreenCam& w = open();
+    EXPECT_EQ(w.PnlVideoControl->palette().color(QPalette::Window), QColor(232, 243, 252));
+    const std::vector<std::pair<SkinButton*, QString>> buttons{
+        {w.BtnPlay, QStringLiteral("播放录像")},
+        {w.BtnPause, QStringLiteral("暂停录像播放")},
+        {w.BtnStop, QStringLiteral("停止录像播放")},
+        {w.FullScreenBtn, QStringLiteral("全屏显示录像")}};
+    std::vector<QImage> faces;
+    for (const auto& [button, hint] : buttons) {
+        EXPECT_EQ(button->size(), QSize(25, 25));
+        EXPECT_EQ(button->toolTip(), hint);
+        // Painted at twice the pixel density, as on a high-density screen: the glyph is drawn at that
+        // density, so it has dark pixels of its own.
+        QImage face(50, 50, QImage::Format_RGB32);
+        face.setDevicePixelRatio(2);
+        face.fill(Qt::white);
+        button->render(&face);
+        int dark = 0;
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 50; ++x) dark += qGray(face.pixel(x, y)) < 100;
+        EXPECT_GT(dark, 60) << hint.toStdString();
+        faces.push_back(face);
+    }
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (size_t j = i + 1; j < faces.size(); ++j) EXPECT_NE(faces[i], faces[j]) << i << " " << j;
+}

@@ -6,9 +6,10 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -210,6 +211,22 @@ protected:
         if (!session.waitForWindow(kMainTitle, 10000)) return false;
         QThread::msleep(1500);
         return true;
+    }
+    // Records the whole screen for a while and stops with Esc, as a person does; true when the window is
+    // back.
+    bool recordFullScreen(int recordMs) {
+        session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnSartRec));
+        QThread::msleep(recordMs);
+        session.key("Escape");
+        if (!session.waitForWindow(kMainTitle, 10000))
+            return false;
+        QThread::msleep(1500);  // the worker finishes the file
+        return true;
+    }
+    bool maximised() {
+        QString out;
+        session.run("xprop", {"-id", main, "_NET_WM_STATE"}, &out);
+        return out.contains("_NET_WM_STATE_MAXIMIZED_HORZ");
     }
     // Closes the hot-key dialog that a failed registration opened.
     bool closeConflictDialog() {
@@ -453,7 +470,8 @@ TEST_F(RecordingE2E, TheCompressorIntervalAndRateChosenInTheOptionsAreTheRecordi
     QThread::msleep(300);
     // For the user documentation: the dialog with the choices made.
     session.screenshot(QDir::temp().filePath("e2e-options-dialog.png"));
-    session.clickIn(*options, optionControl(&TOptionDlg::BitBtn1));
+    // Enter confirms, as OK does.
+    session.key("Return");
     QThread::msleep(500);
     ASSERT_FALSE(session.windowVisible(kOptionsTitle));
 
@@ -533,6 +551,8 @@ TEST_F(RecordingE2E, ARecordingJustMadePlaysInTheVideoPanel) {
     });
     const QString shotPath = QDir(session.home()).filePath("played.png");
     ASSERT_TRUE(session.screenshot(shotPath));
+    // For the user documentation: the video panel with its control bar.
+    QFile::copy(shotPath, QDir::temp().filePath("e2e-playback.png"));
     const QImage shot = QImage(shotPath).copy(panel.translated(session.clientOrigin(main)));
     const QImage frame = zelq::test::lastFrameByFfmpeg(file, probe->width, probe->height);
     ASSERT_FALSE(frame.isNull());
@@ -555,4 +575,99 @@ TEST_F(RecordingE2E, ARecordingJustMadePlaysInTheVideoPanel) {
     EXPECT_GE(compared, 40);
     EXPECT_GE(matching, compared * 9 / 10) << matching << " of " << compared;
     EXPECT_GE(seen.size(), 4) << "the blocks are part of what the panel shows";
+
+    // For the user documentation: the same recording in the full-screen view, left again with Esc.
+    session.clickIn(main, mainButton(client, &TFrmScreenCam::BtnFullScreen));
+    QThread::msleep(1000);
+    session.screenshot(QDir::temp().filePath("e2e-playback-fullscreen.png"));
+    session.key("Escape");
+}
+
+namespace {
+
+// Waits until a folder's BMP files stop growing in number, and answers how many there are.
+int settledPictureCount(const QString& folder) {
+    int last = -1, stableFor = 0;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 120000 && stableFor < 3) {
+        QThread::msleep(1000);
+        const int now = int(QDir(folder).entryList({"*.BMP"}, QDir::Files).size());
+        stableFor = now == last && now > 0 ? stableFor + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+}  // namespace
+
+TEST_F(RecordingE2E, AKeyTheListUsedIsNoReasonForASecondEscInTheFullScreenView) {
+    ASSERT_TRUE(recordFullScreen(1000));
+    ASSERT_TRUE(recordFullScreen(1000));
+    // Twice: from the maximised window the program starts with, then from the window the view left.
+    for (int round = 0; round < 2; ++round) {
+        const QSize client = clientSize(session, main);
+        const QPoint secondRow = measureMain(client, [](TFrmScreenCam& w) {
+            w.LbVideoList->clear();
+            w.LbVideoList->addItems({"1.avi", "2.avi"});
+            const QRect row = w.LbVideoList->visualItemRect(w.LbVideoList->item(1));
+            return w.LbVideoList->viewport()->mapTo(&w, row.center());
+        });
+        session.clickIn(main, secondRow);
+        session.key("Up");  // the list uses it: the first recording becomes the current one
+        QThread::msleep(300);
+        session.clickIn(main, mainButton(client, &TFrmScreenCam::BtnFullScreen));
+        QElapsedTimer timer;
+        timer.start();
+        while (!maximised() && timer.elapsed() < 10000) QThread::msleep(100);
+        ASSERT_TRUE(maximised()) << "round " << round;
+        QThread::msleep(500);
+        session.key("Escape");  // once
+        timer.restart();
+        while (maximised() && timer.elapsed() < 10000) QThread::msleep(100);
+        ASSERT_FALSE(maximised()) << "one Esc leaves the full-screen view, round " << round;
+        QThread::msleep(800);
+    }
+}
+
+TEST_F(RecordingE2E, AfterSplittingA1080pRecordingTheWindowStillFitsAndRecordsTheWholeScreen) {
+    // A box is wide enough for its title: a window manager would cut it otherwise ("ZE… 手").
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnReplayRec));
+    const auto box = session.waitForWindow(kBoxTitle);
+    ASSERT_TRUE(box.has_value());
+    QFont titleFont;
+    titleFont.setBold(true);
+    // Openbox puts the window's icon and three buttons of about 20 pixels each beside the title.
+    EXPECT_GE(clientSize(session, *box).width(), QFontMetrics(titleFont).horizontalAdvance(kBoxTitle) + 100);
+    session.key("Return");
+    QThread::msleep(500);
+
+    ASSERT_TRUE(recordFullScreen(2000));
+    const QString first = session.recordingFolder() + "1.avi";
+    const auto firstProbe = Session::probe(first);
+    ASSERT_TRUE(firstProbe.has_value());
+    ASSERT_EQ(firstProbe->width, 1920);
+
+    // The split: the open dialog speaks Chinese, and the recording's path is typed into it.
+    session.clickIn(main, mainButton(clientSize(session, main), &TFrmScreenCam::BtnAVIToPIC));
+    const auto dialog = session.waitForWindow(QStringLiteral("打开"), 15000);
+    ASSERT_TRUE(dialog.has_value()) << "the open dialog is titled in Chinese";
+    QThread::msleep(800);
+    // For the user documentation: Qt's own file dialog in Chinese.
+    session.screenshot(QDir::temp().filePath("e2e-file-dialog.png"));
+    session.type(first);
+    session.key("Return");
+    const int pictures = settledPictureCount(session.recordingFolder() + "img");
+    EXPECT_GE(pictures, firstProbe->packets);
+
+    // The preview of a 1920-pixel picture leaves the window within the screen.
+    EXPECT_LE(clientSize(session, main).width(), 1920);
+
+    ASSERT_TRUE(recordFullScreen(2000));
+    const auto probe = Session::probe(session.recordingFolder() + "2.avi");
+    ASSERT_TRUE(probe.has_value()) << "a recording is made";
+    EXPECT_EQ(probe->width, 1920);
+    EXPECT_EQ(probe->height, 1080);
+    EXPECT_GE(probe->packets, 5);
+    EXPECT_TRUE(probe->decodesCleanly);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -31,4 +32,13 @@ TEST(Autostart, TheEntryGoesToTheFirstAbsoluteConfigFolderAndQuotesTheExecutable
     EXPECT_FALSE(QFile::exists(entry));
     EXPECT_TRUE(removeAutostartEntry());  // nothing there: still done
     qputenv("XDG_CONFIG_DIRS", old);
+}
+
+// An entry holds UTF-8 text only: a program path of other bytes would be written as another path, and
+// the session would never start the program.
+TEST(Autostart, OnlyAProgramPathThatIsUtf8CanGoIntoTheEntry) {
+    EXPECT_EQ(runningProgramPath(), QFile::encodeName(QCoreApplication::applicationFilePath()));
+    EXPECT_EQ(desktopProgramPath("/opt/\xE5\xBD\x95\xE5\x83\x8F/zelq"), QStringLiteral("/opt/录像/zelq"));
+    EXPECT_EQ(desktopProgramPath("/opt/\xC2\xBC\xCF\xF1/zelq"), std::nullopt);  // GBK bytes
+    EXPECT_EQ(desktopProgramPath(""), std::nullopt);
 }

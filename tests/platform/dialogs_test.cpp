@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QThread>
 #include <atomic>
 
 #include "common/scripted_dialogs.h"
+#include "platform/qtchinese.h"
 
 using namespace zelq;
 
@@ -40,4 +46,26 @@ TEST(Dialogs, UnscriptedAnswersAreTheCautiousOnes) {
     EXPECT_TRUE(dialogs.openFile(nullptr, "open", "/tmp", "AVI File (*.avi)|*.avi").isEmpty());
     dialogs.answerPicker("/tmp/a.avi");
     EXPECT_EQ(dialogs.openFile(nullptr, "open", "/tmp", "AVI File (*.avi)|*.avi"), "/tmp/a.avi");
+}
+
+TEST(Dialogs, QtsOwnTextsAreChineseWhateverTheLocale) {
+    const QLocale user = QLocale();
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QtChinese chinese;
+        ASSERT_TRUE(chinese.loaded()) << "qtbase_zh_CN.qm (qt6-translations-l10n) is missing";
+        QLineEdit edit;
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList actions;
+        for (QAction* a : menu->actions()) actions << a->text();
+        EXPECT_TRUE(actions.join(' ').contains(QStringLiteral("复制"))) << actions.join(' ').toStdString();
+
+        QFileDialog dialog(nullptr, QString(), QString(), QStringLiteral("AVI File (*.avi)"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("另存为"));
+        EXPECT_EQ(dialog.labelText(QFileDialog::Reject), QStringLiteral("取消"));
+    }
+    EXPECT_EQ(QLocale(), QLocale(QLocale::English, QLocale::UnitedStates));  // the locale it found, back
+    QLocale::setDefault(user);
 }

@@ -129,3 +129,20 @@ TEST_F(Profile, UnwritablePlacesFailQuietlyAndLoseNothing) {
     EXPECT_FALSE(folder.writeString("default", "PicName", "x"));
     EXPECT_TRUE(QFileInfo(dir.path()).isDir());
 }
+
+TEST_F(Profile, EachValueIsDecodedOnItsOwnAndBytesThatAreNeitherGoBackUnchanged) {
+    // A UTF-8 folder, a GBK name ("录像" is C2 BC CF F1) and a value that is neither, in one file.
+    writeAll(path,
+             "[default]\nPicPath=/home/user/\xE5\xBD\x95\xE5\x83\x8F\nPicName=\xC2\xBC\xCF\xF1\n"
+             "Odd=\xFF\xFE!\n");
+    ProfileFile ini(path);
+    EXPECT_EQ(ini.readString("default", "PicPath", ""), QStringLiteral("/home/user/录像"));
+    EXPECT_EQ(ini.readString("default", "PicName", ""), QStringLiteral("录像"));
+    // Saved at exit as read: every value keeps its meaning, the undecodable one its very bytes.
+    for (const char* key : {"PicPath", "PicName", "Odd"})
+        ASSERT_TRUE(ini.writeString("default", key, ini.readString("default", key, "")));
+    ASSERT_TRUE(ini.writeString("default", "AutoRun", "1"));
+    EXPECT_EQ(readAll(path),
+              "[default]\nPicPath=/home/user/\xE5\xBD\x95\xE5\x83\x8F\nPicName=\xE5\xBD\x95\xE5\x83\x8F\n"
+              "Odd=\xFF\xFE!\nAutoRun=1\n");
+}

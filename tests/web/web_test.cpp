@@ -57,6 +57,17 @@ TEST(SiteLinks, AddressesRootsAndMarkers) {
         EXPECT_EQ(SiteAddress("gg/a.htm"), "https://example.org/site/gg/a.htm");
         SetSiteRoot("/srv/site/");
         EXPECT_EQ(SiteRoot(), "file:///srv/site/");
+        // A local site's folders are their index pages, not the browser's listing of them.
+        EXPECT_EQ(SiteAddress("demo/screenrec/"), "file:///srv/site/demo/screenrec/index.html");
+        EXPECT_EQ(SiteAddress(""), "file:///srv/site/index.html");
+        EXPECT_EQ(SiteAddress("gg/a.htm"), "file:///srv/site/gg/a.htm");
+        QString opened;
+        OpenUrlInBrowser(SiteRoot(), [&opened](const QString& a) { opened = a; });
+        EXPECT_EQ(opened, "file:///srv/site/index.html");
+        // An address without a scheme is a web address.
+        SetSiteRoot("127.0.0.1:8765");
+        EXPECT_EQ(SiteRoot(), "http://127.0.0.1:8765/");
+        EXPECT_EQ(SiteAddress("demo/screenrec/"), "http://127.0.0.1:8765/demo/screenrec/");
         SetSiteRoot("");
         EXPECT_EQ(SiteRoot(), "zelq-site:/");
     }

@@ -171,6 +171,10 @@ TEST_F(PlayerDeviceTest, BadFilesAreRefusedOrEndQuietlyAndTheDeviceStaysUsable) 
     EXPECT_EQ(device.open(write("empty.avi", {}).toStdString()), MCIERR_INVALID_FILE);
     EXPECT_EQ(device.open(write("text.avi", "not a video at all").toStdString()), MCIERR_INVALID_FILE);
     EXPECT_EQ(device.open(write("huge.avi", huge).toStdString()), MCIERR_INVALID_FILE);
+    // A playlist saved as .avi that names a recording: only the file itself is read, and only as AVI.
+    const QByteArray playlist =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:1.0,\n" + good.toUtf8() + "\n#EXT-X-ENDLIST\n";
+    EXPECT_EQ(device.open(write("list.avi", playlist).toStdString()), MCIERR_INVALID_FILE);
     EXPECT_FALSE(device.isOpen());
 
     // Cut short: the play ends after the last frame still there, whatever the header claims, and the

@@ -209,6 +209,7 @@ TEST_F(AviRead, AFileWhoseWriterDiedOrWhoseHeaderLiesReadsTheFramesItHolds) {
     }
 
     // Repaired in place: a finished file with an index and its counts, which ffprobe reads as such.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));  // the unrepaired file goes to this trash
     EXPECT_EQ(repairUnfinishedRecording(died.toStdString()), RepairResult::Repaired);
     EXPECT_EQ(repairUnfinishedRecording(died.toStdString()), RepairResult::NotNeeded);
     const test::Probe p = test::probe(died);
@@ -220,12 +221,14 @@ TEST_F(AviRead, AFileWhoseWriterDiedOrWhoseHeaderLiesReadsTheFramesItHolds) {
     ASSERT_TRUE(repaired.ok());
     expectFrame(AVIStreamGetFrame(repaired.frames, 5), rec, 3, 24);
 
-    // A file whose writer is still at work is left alone.
+    // A file whose writer is still at work is left alone: its header, with our mark, is out, its first
+    // frame written, and it is not finished.
     PAVIFILE writing;
+    PAVISTREAM stream;
     ASSERT_EQ(AVIFileOpen(writing, path("busy.avi").toStdString(), OF_WRITE | OF_CREATE), AVIERR_OK);
-    QFile header(path("busy.avi"));
-    ASSERT_TRUE(header.open(QIODevice::WriteOnly));
-    header.write(QByteArray("RIFF\xff\xff\xff\xff" "AVI ", 12));
-    header.close();
+    ASSERT_EQ(AVIFileCreateStream(writing, stream, test::videoHeader()), AVIERR_OK);
+    const test::Dib frame = test::patternDib(64, 48, 24, 0);
+    ASSERT_EQ(AVIStreamSetFormat(stream, 0, frame.header(), frame.formatBytes()), AVIERR_OK);
+    ASSERT_EQ(AVIStreamWrite(stream, 0, 1, frame.pixels(), frame.imageBytes(), AVIIF_KEYFRAME), AVIERR_OK);
     EXPECT_EQ(repairUnfinishedRecording(path("busy.avi").toStdString()), RepairResult::Busy);
 }

@@ -1,7 +1,6 @@
 // Writing where the disk says no: a missing or read-only folder, and a disk that fills up during a
 // recording. The recording must fail with a code, never crash, and keep what it wrote.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
 #include <QDir>
 #include <QFile>
@@ -12,37 +11,7 @@
 #include "vfw_testkit.h"
 
 using namespace zelq;
-
-namespace {
-
-// A small tmpfs of its own, so that "the disk is full" is real and harms nobody. Needs root.
-class SmallDisk {
-public:
-    explicit SmallDisk(const char* options) {
-        if (mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", 0, options) == 0)
-            mounted_ = true;
-        else
-            error_ = std::strerror(errno);
-    }
-    ~SmallDisk() {
-        if (mounted_)
-            umount2(dir_.path().toUtf8().constData(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    bool makeReadOnly() {
-        return mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) ==
-               0;
-    }
-    std::string error() const { return error_; }
-    QString path(const char* name) const { return dir_.filePath(name); }
-
-private:
-    QTemporaryDir dir_;
-    bool mounted_ = false;
-    std::string error_;
-};
-
-}  // namespace
+using test::SmallDisk;
 
 TEST(AviDisk, AFileThatCannotBeCreatedIsRefusedWithACode) {
     QTemporaryDir dir;

@@ -1,12 +1,20 @@
 #include "vfw_testkit.h"
 
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QtEndian>
+#include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <optional>
+
+#include "capture/vfw/avistreamheaders.h"
 
 using namespace zelq;
 
@@ -266,6 +274,128 @@ QString decodeErrors(const QString& path) {
     if (p.exitCode() != 0)
         errors += QString("ffmpeg exit code %1").arg(p.exitCode());
     return errors;
+}
+
+bool pipeWrittenAviWithSound(const QString& path, int seconds) {
+    QProcess p;
+    p.setStandardOutputFile(path);
+    p.start("ffmpeg", {"-nostdin",
+                       "-v",
+                       "error",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc=size=64x48:rate=10",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine=frequency=440:sample_rate=48000",
+                       "-t",
+                       QString::number(seconds),
+                       "-ac",
+                       "2",
+                       "-c:v",
+                       "msvideo1",
+                       "-c:a",
+                       "pcm_s16le",
+                       "-f",
+                       "avi",
+                       "pipe:1"});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool putOurWriterMark(const QString& path) {
+    // The mark exactly as our writer writes it: from a file it wrote.
+    const QString ours = path + ".ours.avi";
+    Recording rec;
+    if (writeRecording(ours, rec) != AVIERR_OK)
+        return false;
+    std::ifstream written(ours.toStdString(), std::ios::binary);
+    const std::optional<std::string> mark = readInfoEntry(written, "ISFT");
+    QFile::remove(ours);
+    QFile file(path);
+    if (!mark || !file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    // libavformat's INFO list, then the padding it leaves for such edits: one INFO list and a shorter
+    // padding take their place, so that nothing after them moves.
+    const qsizetype info = bytes.indexOf("INFO") - 8;
+    const qsizetype junk = info < 0 || bytes.mid(info, 4) != "LIST" ? -1 : bytes.indexOf("JUNK", info);
+    if (junk < 0)
+        return false;
+    const qsizetype end = junk + 8 + qFromLittleEndian<quint32>(bytes.constData() + junk + 4);
+    QByteArray entry = QByteArray::fromStdString(*mark) + '\0';
+    if (entry.size() % 2)
+        entry += '\0';
+    QByteArray replacement = "LIST" + QByteArray(4, '\0') + "INFO" + "ISFT" + QByteArray(4, '\0') + entry;
+    qToLittleEndian<quint32>(static_cast<quint32>(replacement.size() - 8), replacement.data() + 4);
+    qToLittleEndian<quint32>(static_cast<quint32>(mark->size() + 1), replacement.data() + 16);
+    const qsizetype room = end - info - replacement.size() - 8;
+    if (room < 0)
+        return false;
+    replacement += "JUNK" + QByteArray(4, '\0') + QByteArray(room, '\0');
+    qToLittleEndian<quint32>(static_cast<quint32>(room), replacement.data() + replacement.size() - room - 4);
+    bytes.replace(info, end - info, replacement);
+    return file.seek(0) && file.write(bytes) == bytes.size();
+}
+
+QString streamPackets(const QString& path) {
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-count_packets", "-show_entries", "stream=codec_type,nb_read_packets",
+                        "-of", "csv=p=0", path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return "ffprobe failed";
+    QStringList streams;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        streams << line.trimmed().replace(',', ' ');
+    return streams.join(", ");
+}
+
+SmallDisk::SmallDisk(const char* options) {
+    if (mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", 0, options) == 0)
+        mounted_ = true;
+    else
+        error_ = std::strerror(errno);
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_)
+        umount2(dir_.path().toUtf8().constData(), MNT_DETACH);
+}
+
+bool SmallDisk::makeReadOnly() {
+    return mount("tmpfs", dir_.path().toUtf8().constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::vector<QByteArray> damagedCopies(const QByteArray& whole, std::uint32_t seed) {
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    std::vector<QByteArray> copies{whole};
+    for (int cut = 1; cut < 40; ++cut) copies.push_back(whole.left(whole.size() * cut / 40));
+    for (int variant = 0; variant < 60; ++variant) {
+        QByteArray damaged = whole;
+        for (int flip = 0; flip < 1 + variant % 8; ++flip) {
+            const qsizetype at =
+                variant % 2 ? next() % std::min<qsizetype>(damaged.size(), 2048) : next() % damaged.size();
+            damaged[at] = static_cast<char>(next() >> 24);
+        }
+        copies.push_back(damaged);
+    }
+    // Headers that lie: a length of two billion positions, no rate, one position a day, a 60000-pixel side.
+    const qsizetype strh = whole.indexOf("strh") + 8, strf = whole.indexOf("strf") + 8;
+    const std::pair<qsizetype, quint32> lies[] = {
+        {strh + 32, 0x7fffffffu}, {strh + 24, 0u}, {strh + 20, 86400u}, {strf + 4, 60000u}};
+    for (const auto& [at, value] : lies) {
+        QByteArray lying = whole;
+        if (at > 8 && at + 4 <= lying.size())
+            qToLittleEndian<quint32>(value, lying.data() + at);
+        copies.push_back(lying);
+    }
+    return copies;
 }
 
 }  // namespace test

@@ -4,8 +4,10 @@
 // judge every file that is written.
 
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "capture/vfw/vfw.h"
@@ -106,5 +108,39 @@ struct Probe {
 Probe probe(const QString& path);
 // ffmpeg's complaints while decoding every frame; empty when it decoded them all without an error.
 QString decodeErrors(const QString& path);
+
+// An AVI as ffmpeg writes it to a pipe: 64x48 Microsoft Video 1 at 10 fps and 16-bit stereo PCM sound,
+// `seconds` long. On a pipe the header's sizes stay unwritten (0xFFFFFFFF) and there is no index, as in
+// a file whose writer died. False when ffmpeg failed.
+bool pipeWrittenAviWithSound(const QString& path, int seconds = 2);
+// Puts this program's writer mark (as our writer writes it) into such a file's INFO list, in the room
+// of the padding that follows it, as if our writer had written the file.
+bool putOurWriterMark(const QString& path);
+// Each stream's type and whole packets as ffprobe reads them, such as "video 20, audio 94".
+QString streamPackets(const QString& path);
+
+// A file's bytes; empty when it cannot be read.
+QByteArray bytesOf(const QString& path);
+
+// Damaged and lying copies of a recording's bytes, the same on every run: the whole file, cut at 39
+// places, 60 with 1 to 8 bytes changed (half of them in the first 2 KB, where a reader trusts sizes and
+// counts), and a few whose headers lie about the length, the rate or the picture size. 104 in all.
+std::vector<QByteArray> damagedCopies(const QByteArray& whole, std::uint32_t seed);
+
+// A small tmpfs of its own, so that "the disk is full" is real and harms nobody. Needs root.
+class SmallDisk {
+public:
+    explicit SmallDisk(const char* options);
+    ~SmallDisk();
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly();
+    std::string error() const { return error_; }
+    QString path(const char* name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+    std::string error_;
+};
 
 }  // namespace test
