@@ -175,9 +175,12 @@ std::optional<double> SoundOutput::heard() const {
     std::lock_guard lock(mutex_);
     if (!reported_ || failed_)
         return std::nullopt;
-    if (!running_)
-        return heardAt_;
-    return heardAt_ + std::chrono::duration<double>(Clock::now() - reportedAt_).count();
+    // A report a little behind the steady clock's reckoning must not turn the clock back: pictures led
+    // by it would step back, and a listener hears no such thing.
+    const double now =
+        running_ ? heardAt_ + std::chrono::duration<double>(Clock::now() - reportedAt_).count() : heardAt_;
+    lastHeard_ = std::max(lastHeard_, now);
+    return lastHeard_;
 }
 
 bool SoundOutput::failed() const {

@@ -66,6 +66,7 @@ private:
     bool reported_ = false;
     Clock::time_point reportedAt_;
     double heardAt_ = 0;
+    mutable double lastHeard_ = 0;  // what heard() answered last: it never goes back
     pa_stream* stream_ = nullptr;
     std::unique_ptr<PulseConnection> connection_;  // last: stops before the rest goes
 };
