@@ -52,6 +52,7 @@ TOptionDlg::TOptionDlg(TScreenCam* cam, QWidget* owner) : QDialog(owner), cam_(c
     buildCompressorGroup();
     buildRecordGroup();
     buildPlaybackGroup();
+    buildSoundGroup();
     MnAutoRun = named(new QCheckBox(QStringLiteral("开机时自动启动"), this), "MnAutoRun");
     BitBtn1 = namedSkinButton(this, "BitBtn1", QStringLiteral("确定"));
     BitBtn2 = namedSkinButton(this, "BitBtn2", QStringLiteral("取消"));
@@ -61,6 +62,7 @@ TOptionDlg::TOptionDlg(TScreenCam* cam, QWidget* owner) : QDialog(owner), cam_(c
     layout->addWidget(Compressor);
     layout->addWidget(GroupBox1);
     layout->addWidget(GroupBox2);
+    layout->addWidget(GroupBoxSound);
     layout->addWidget(MnAutoRun);
     layout->addLayout(dialogButtonRow({BitBtn1, BitBtn2}));
     setFixedSize(440, sizeHint().height());
@@ -136,6 +138,16 @@ void TOptionDlg::buildPlaybackGroup() {
     column->addWidget(labelFPSPlayback, 0, Qt::AlignHCenter);
 }
 
+void TOptionDlg::buildSoundGroup() {
+    GroupBoxSound = named(new QGroupBox(QStringLiteral("声音"), this), "GroupBoxSound");
+    ComboBoxSound = named(new QComboBox(GroupBoxSound), "ComboBoxSound");
+    ComboBoxSound->setEditable(false);
+    ComboBoxSound->addItems({QStringLiteral("不录制声音"), QStringLiteral("录制电脑播放的声音"),
+                             QStringLiteral("录制麦克风"), QStringLiteral("电脑声音和麦克风")});
+    auto* row = new QHBoxLayout(GroupBoxSound);
+    row->addWidget(ComboBoxSound, 1);
+}
+
 void TOptionDlg::RunOptionsDialog() {
     if (!cam_) return;
     prime();
@@ -154,6 +166,7 @@ void TOptionDlg::prime() {
     TrackBarPlayback->setValue(positionFromFrameRate(cam_->PlaybackRate, TrackBarPlayback->maximum()));
     EditKeyFrames->setText(QString::number(cam_->KeyFrameEvery));
     TrackBarQuality->setValue(positionFromQuality(cam_->Quality, TrackBarQuality->maximum()));
+    ComboBoxSound->setCurrentIndex(static_cast<int>(cam_->Sound));
     UpdateCodecButtons();
 
     // The box shows whether the program starts with the session, as the settings say; showing it is
@@ -163,6 +176,8 @@ void TOptionDlg::prime() {
 }
 
 void TOptionDlg::store() {
+    // The sound is a choice of its own: a key-frame text that stops the storing below does not undo it.
+    cam_->Sound = static_cast<sound::SoundChoice>(std::max(0, ComboBoxSound->currentIndex()));
     cam_->SelectCodec(ComboBoxCompressor->currentIndex());
     cam_->Quality = qualityFromPosition(TrackBarQuality->value(), TrackBarQuality->maximum());
     // A key-frame text that is no number ends the storing here: the rest keeps its former values.

@@ -1,10 +1,10 @@
 #pragma once
 // TOptionDlg, the options dialog: the compressor of the engine's catalogue, the quality, the key-frame
-// interval, the capture interval and the frame rate written into the recording, and whether the
-// program starts with the desktop session. The bars map the engine's numbers through the scales of
-// optionscales.h; the engine's settings change only when the user confirms. The autorun box acts at
-// once, confirmed or not. Made once by the main window and kept, with its controls as the user left
-// them. UI thread only.
+// interval, the capture interval and the frame rate written into the recording, the sound recorded
+// beside the picture, and whether the program starts with the desktop session. The bars map the engine's
+// numbers through the scales of optionscales.h; the engine's settings change only when the user confirms. The
+// autorun box acts at once, confirmed or not. Made once by the main window and kept, with its controls as the
+// user left them. UI thread only.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,6 +57,8 @@ public:
     QGroupBox* GroupBox2 = nullptr;
     QSlider* TrackBarPlayback = nullptr;
     QLabel* labelFPSPlayback = nullptr;
+    QGroupBox* GroupBoxSound = nullptr;
+    QComboBox* ComboBoxSound = nullptr;  // items in the order of sound::SoundChoice
     QCheckBox* MnAutoRun = nullptr;
     SkinButton* BitBtn1 = nullptr;  // OK
     SkinButton* BitBtn2 = nullptr;  // Cancel
@@ -69,6 +71,7 @@ private:
     void buildCompressorGroup();
     void buildRecordGroup();
     void buildPlaybackGroup();
+    void buildSoundGroup();
     void prime();
     void store();
     // The list index as the engine's compressor calls take it: an empty choice (-1) arrives as 255.

@@ -186,6 +186,12 @@ void TFrmScreenCam::Button2Click() {
     } else if (made) {
         LblHint->setText(QStringLiteral("生成录像文件:%1%2.avi").arg(CurrentFolder, stem));
     }
+    // A fault of the sound is told here, once, after the recording: never by a box in the middle of it
+    // (the window is hidden while it runs).
+    const QString soundNotice = CaptureEngine ? CaptureEngine->SoundNotice() : QString();
+    if (recordingStarted_ && !soundNotice.isEmpty())
+        LblHint->setText(LblHint->text().isEmpty() ? soundNotice
+                                                   : LblHint->text() + QStringLiteral("；") + soundNotice);
     recordingStarted_ = false;
     LeaveRecordingLayout();
 }

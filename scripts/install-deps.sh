@@ -9,7 +9,7 @@ packages=(
   # toolkit and browser
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev ccache
   # video
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev
   # screen and keys
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev libxcb-shape0-dev
   # monitors side by side and a desktop scale (xrandr --setmonitor, xrdb Xft.dpi) in the end-to-end tests
@@ -25,6 +25,9 @@ packages=(
   libpipewire-0.3-dev sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
   xdg-desktop-portal-wlr dbus libglib2.0-bin foot grim dpkg-dev patch
   meson libdrm-dev libinih-dev libgbm-dev libwayland-dev wayland-protocols libsystemd-dev
+  # sound: libpulse talks to PulseAudio and to PipeWire's PulseAudio interface; the tests run a private
+  # PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up with pactl
+  libpulse-dev pipewire-pulse pulseaudio-utils dbus-daemon
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #pragma once
 // The video of one media file: libavformat reads it, libavcodec decodes its first video stream. Any other
-// streams (sound, subtitles) are discarded by the demuxer, so a file with sound plays its picture.
+// streams (sound, subtitles) are discarded by this demuxer; the sound is read apart (soundreader.h), so a
+// file whose sound cannot be played still plays its picture.
 //
 // Positions are the stream's own ticks (its time base: 1/rate for our recordings, so a tick is a frame
 // position). A position with no frame of its own (an empty position of our recordings) simply has no

@@ -40,6 +40,10 @@ MCIERROR PlayerDevice::open(const std::filesystem::path& element) {
     atEnd_ = false;
     showNext_ = true;
     stats_ = {};
+    element_ = element;
+    // Made now so that its first sound is decoded and waiting when the play starts.
+    sound_ = SoundFeeder::open(element, 0);
+    hasSound_ = sound_ != nullptr;
     // The worker's notices are posted to this object; the worker is joined before this object goes, and
     // Qt drops what is still posted to an object that is gone.
     worker_ = std::make_unique<DecodeWorker>(std::move(source), natural_.width(), natural_.height(), [this] {
@@ -83,6 +87,10 @@ MCIERROR PlayerDevice::play(bool notify) {
         return MMSYSERR_NOERROR;
     mode_ = Mode::Playing;
     anchor_ = Clock::now();
+    if (hasSound_ && !sound_)
+        sound_ = SoundFeeder::open(element_, clockTicks_ * timeBase_.num / timeBase_.den);
+    if (sound_)
+        sound_->run();
     present();
     return MMSYSERR_NOERROR;
 }
@@ -120,6 +128,9 @@ MCIERROR PlayerDevice::seekToStart() {
         return MCIERR_INVALID_DEVICE_ID;
     stop();
     worker_->rewind();
+    // The sound starts over too, ready before the next play.
+    if (hasSound_)
+        sound_ = SoundFeeder::open(element_, 0);
     position_ = 0;
     clockTicks_ = 0;
     atEnd_ = false;
@@ -133,6 +144,7 @@ MCIERROR PlayerDevice::close() {
         return MMSYSERR_NOERROR;
     timer_.stop();
     endNotice(MCI_NOTIFY_ABORTED);
+    sound_.reset();
     worker_.reset();
     shown_.reset();
     mode_ = Mode::Stopped;
@@ -184,7 +196,8 @@ void PlayerDevice::present() {
         if (!head)
             return;  // the worker's next notice brings us back
         const Clock::time_point now = Clock::now();
-        if (showNext_ && !head->end) {
+        const bool soundLeads = followSound(now);
+        if (showNext_ && !head->end && !soundLeads) {
             // The first picture after an open or a seek starts the clock when it arrives, so the time the
             // worker needed to get going does not make every picture after it late.
             anchor_ = now;
@@ -241,8 +254,22 @@ void PlayerDevice::finishAtEnd(std::int64_t endPosition) {
 }
 
 void PlayerDevice::haltClock() {
+    followSound(Clock::now());
     clockTicks_ = mediaNow();
     timer_.stop();
+    // A new feeder takes over from here at the next play.
+    sound_.reset();
+}
+
+bool PlayerDevice::followSound(Clock::time_point now) {
+    if (!sound_ || mode_ != Mode::Playing)
+        return false;
+    const std::optional<double> heard = sound_->heard();
+    if (!heard)
+        return false;
+    anchor_ = now;
+    clockTicks_ = *heard * timeBase_.den / timeBase_.num;
+    return true;
 }
 
 void PlayerDevice::endNotice(std::uint32_t how) {

@@ -12,6 +12,11 @@
 // picture stays on screen and the device is stopped with its position equal to its length; a play from
 // there ends at once (a caller that wants it again seeks to the start first).
 //
+// Sound: a file with sound plays it through the desktop's sound server (soundfeeder.h), and while the
+// server tells how much has been heard, that is the clock the pictures follow, so picture and sound stay
+// together whatever the device's pace. Without sound, with sound no decoder here reads, or without a
+// sound server, the steady clock leads as before and the picture plays alone.
+//
 // No widget here: the display is a VideoSink. UI thread only (the worker's notices arrive as queued
 // calls on the thread the device lives on).
 
@@ -25,6 +30,7 @@
 
 #include "app/player/decodeworker.h"
 #include "app/player/mci.h"
+#include "app/player/soundfeeder.h"
 
 namespace zelq {
 
@@ -71,6 +77,8 @@ public:
     const Picture* shownPicture() const { return shown_.get(); }
     QRect destination() const { return destination_; }
     const PlaybackStats& stats() const { return stats_; }
+    // Whether the open file's sound is being played (and so leads the pictures once heard).
+    bool hasSound() const { return hasSound_; }
 
 signals:
     // The completion notice of a play (or resume) with notify: MCI_NOTIFY_SUCCESSFUL at the end,
@@ -89,7 +97,12 @@ private:
     void endNotice(std::uint32_t how);
     Clock::time_point dueTime(std::int64_t position) const;
     double mediaNow() const;
+    // While playing, takes the sound's clock as the media clock when the server tells it; true then.
+    bool followSound(Clock::time_point now);
 
+    std::filesystem::path element_;
+    std::unique_ptr<SoundFeeder> sound_;  // while playing, and ready to play from a stop at the start
+    bool hasSound_ = false;
     std::unique_ptr<DecodeWorker> worker_;
     VideoSink* display_ = nullptr;
     QRect destination_;

@@ -5,8 +5,9 @@
 // Usage (on the display in $DISPLAY):
 //   engine_record grab
 //       prints: memcpy ms, whole grab ms, grab of what changed 1/60 s after the last ms (medians of 50)
-//   engine_record FPS SECONDS FILE
-//       records with MSVC at MsPerFrame 1000 / FPS and PlaybackRate FPS; prints on one line: frames
+//   engine_record FPS SECONDS FILE [none|computer|microphone|both]
+//       records with MSVC at MsPerFrame 1000 / FPS and PlaybackRate FPS, with the sound chosen (none by
+//       default, from the sound server of $PULSE_SERVER or the desktop's); prints on one line: frames
 //       written, skipped positions, CPU per cent of one core (the whole process, all threads, from the
 //       start to the worker's end), wall seconds. Exit status 1 when the recording failed.
 #include <QApplication>
@@ -69,10 +70,15 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2 && args.at(1) == QLatin1String("grab"))
         return grabFigures(screen);
-    const int fps = args.size() == 4 ? args.at(1).toInt() : 0;
-    const int seconds = args.size() == 4 ? args.at(2).toInt() : 0;
-    if (fps < 1 || fps > 1000 || seconds < 1) {
-        std::fprintf(stderr, "usage: engine_record grab | engine_record FPS SECONDS FILE\n");
+    const bool recording = args.size() == 4 || args.size() == 5;
+    const int fps = recording ? args.at(1).toInt() : 0;
+    const int seconds = recording ? args.at(2).toInt() : 0;
+    const QStringList sounds{"none", "computer", "microphone", "both"};
+    const auto sound = static_cast<int>(args.size() == 5 ? sounds.indexOf(args.at(4)) : 0);
+    if (fps < 1 || fps > 1000 || seconds < 1 || sound < 0) {
+        std::fprintf(
+            stderr,
+            "usage: engine_record grab | engine_record FPS SECONDS FILE [none|computer|microphone|both]\n");
         return 2;
     }
     AnsweringDialogs dialogs;
@@ -83,6 +89,7 @@ int main(int argc, char** argv) {
     cam.EnumerateCodecs();
     cam.MsPerFrame = 1000 / fps;
     cam.PlaybackRate = fps;
+    cam.Sound = static_cast<sound::SoundChoice>(sound);
     const EngineRecording r = recordWithEngine(cam, source, 0, seconds, args.at(3));
     for (const QString& message : dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
     std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions,

@@ -24,6 +24,8 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
     stats.StartTime = clock.timeGetTime();
     stats.SkippedFrames = 0;
     const std::uint32_t start = stats.StartTime;
+    if (steps.started)
+        steps.started();
 
     while (steps.recording()) {
         // Unsigned 32-bit arithmetic: the millisecond counter may wrap during a recording.

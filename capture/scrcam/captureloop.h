@@ -30,6 +30,7 @@ struct CaptureLoopSteps {
     std::function<Frame()> grab;                           // none ends the loop (the grabber has told the user)
     std::function<bool(int position, Frame&)> write;       // false: the write failed; may take the frame
     std::function<void()> progress;                        // at most every 500 ms
+    std::function<void()> started;                         // optional: the clock's start, position 0, is now
 };
 
 enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };

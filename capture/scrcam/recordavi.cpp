@@ -1,6 +1,7 @@
 // RecordAVI: one whole recording, from the version check to the closed file.
 #include <QFile>
 #include <QThread>
+#include <chrono>
 
 #include "capture/frame/grabframe.h"
 #include "capture/frame/keptscreen.h"
@@ -9,6 +10,7 @@
 #include "capture/scrcam/recordingfile.h"
 #include "capture/scrcam/recordthread.h"
 #include "capture/scrcam/scrcam.h"
+#include "capture/scrcam/soundtrack.h"
 #include "capture/vfw/avifile.h"
 #include "capture/vfw/compman.h"
 #include "platform/screen/screensource.h"
@@ -45,11 +47,17 @@ struct AviObjects {
     PAVISTREAM raw;
     PAVISTREAM compressed;
     AVICOMPRESSOPTIONS options;
-    // Hands over the compressor's last frames and writes the index; the first failure, or AVIERR_OK.
+    std::unique_ptr<SoundTrack> sound;
+    int rate = 1;
+    // Hands over the compressor's last frames, brings the sound to the video's length and writes the
+    // index; the first failure, or AVIERR_OK.
     HRESULT finish() {
         const HRESULT streamDone = compressed ? AVIStreamFinish(compressed) : AVIERR_OK;
+        const HRESULT soundDone = sound && compressed
+                                      ? sound->finish(soundFramesFor(AVIStreamLength(compressed), rate))
+                                      : AVIERR_OK;
         const HRESULT fileDone = file ? AVIFileFinish(file) : AVIERR_OK;
-        return streamDone != AVIERR_OK ? streamDone : fileDone;
+        return streamDone != AVIERR_OK ? streamDone : soundDone != AVIERR_OK ? soundDone : fileDone;
     }
     ~AviObjects() {
         AVICOMPRESSOPTIONS* list[] = {&options};
@@ -62,6 +70,23 @@ struct AviObjects {
 };
 
 }  // namespace
+
+HRESULT TScreenCam::addSoundTrack(const PAVIFILE& file, std::unique_ptr<SoundTrack>& track) {
+    if (Sound == sound::SoundChoice::None)
+        return AVIERR_OK;
+    // Sound plays at its own speed: where the frame rate written into the file differs from the capture
+    // rate, the picture runs faster or slower than it was recorded and no sound could keep up with it.
+    if (MsPerFrame * PlaybackRate != 1000) {
+        const QString text = QStringLiteral("重放帧数与捕获间隔不一致（%1 fps，%2 ms），本次录像没有录制声音")
+                                 .arg(PlaybackRate)
+                                 .arg(MsPerFrame);
+        qWarning("%s", qUtf8Printable(text));
+        setSoundNotice(text);
+        return AVIERR_OK;
+    }
+    return SoundTrack::create(
+        file, Sound, [this](const QString& text) { setSoundNotice(text); }, track);
+}
 
 HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,
                                    FrameWindowHooks* hooks, const QRect& area) {
@@ -99,6 +124,9 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         status = AVIStreamSetFormat(avi.compressed, 0, headerOf(frame), static_cast<LONG>(40 + 4 * format.biClrUsed));
     }
     FreeFrame(frame);  // the format frame is never written
+    if (status == AVIERR_OK)
+        status = addSoundTrack(avi.file, avi.sound);
+    avi.rate = PlaybackRate;
 
     if (status == AVIERR_OK) {
         raise(OnRecordStart);
@@ -111,6 +139,12 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         ChangedSinceWritten changes;
         // Position n is encoded and written while position n + 1 is grabbed.
         FrameWriter writer([&](int position, const Frame& f) {
+            // The sound so far goes in before each frame: the two streams interleave about once a position.
+            if (avi.sound) {
+                status = avi.sound->writeSettled(soundFramesFor(position + 1, PlaybackRate));
+                if (status != AVIERR_OK)
+                    return false;
+            }
             AVIStreamHintChangedRows(avi.compressed, f.changedRows);
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
@@ -132,6 +166,10 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
             return writer.submit(position, f);
         };
         steps.progress = [this] { raise(OnProgress); };
+        steps.started = [&] {
+            if (avi.sound)
+                avi.sound->start(std::chrono::steady_clock::now());
+        };
         // A recording's first pass reads the whole rectangle and makes its frame from nothing, which at 4K
         // takes longer than an interval and would leave position 1 empty. Done once before the clock
         // starts, it leaves the first pass only what has changed since.

@@ -72,6 +72,7 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
     if (Recording || Thread)
         return;
     setRecordingFile({});
+    setSoundNotice({});
     auto bounds = std::make_shared<SourceBounds>();
     bounds->set(screenOuterBounds(source));
     sourceWatcher_ = std::make_unique<SourceWatcher>(source, bounds);
@@ -103,6 +104,16 @@ QString TScreenCam::RecordingFile() const {
 void TScreenCam::setRecordingFile(const QString& path) {
     std::lock_guard lock(recordingFileMutex_);
     recordingFile_ = path;
+}
+
+QString TScreenCam::SoundNotice() const {
+    std::lock_guard lock(recordingFileMutex_);
+    return soundNotice_;
+}
+
+void TScreenCam::setSoundNotice(const QString& text) {
+    std::lock_guard lock(recordingFileMutex_);
+    soundNotice_ = text;
 }
 
 void TScreenCam::ThreadDone() {

@@ -26,9 +26,11 @@
 #include "capture/flashwnd/flashwnd.h"
 #include "capture/frame/frame.h"
 #include "capture/scrcam/captureloop.h"
+#include "capture/vfw/avifile.h"
 #include "capture/vfw/vfwtypes.h"
 #include "platform/dialogs.h"
 #include "platform/screen/arrowcursor.h"
+#include "platform/sound/soundcapture.h"
 
 class QWidget;
 
@@ -37,6 +39,7 @@ namespace zelq {
 class Clock;
 class FrameWindowHooks;
 class KeptScreen;
+class SoundTrack;
 class TRecordAVIThread;
 
 constexpr FOURCC kCodecMSVC = mmioFOURCC('M', 'S', 'V', 'C');
@@ -101,6 +104,8 @@ public:
     bool ShowFrame = true;
     const CursorImage* ArrowCursor = nullptr;
     bool FollowSource = false;
+    // The sound recorded beside the picture; none unless the options dialog chose it for this run.
+    sound::SoundChoice Sound = sound::SoundChoice::None;
 
     // UI thread. Starts a recording of the source window's outer bounds into fileName; does nothing at
     // all while a recording runs (or has not yet finished).
@@ -113,6 +118,9 @@ public:
     QString RecordingFile() const;
     // UI thread, when the worker has ended.
     void ThreadDone();
+    // What the last recording has to tell about its sound (a server that could not be reached, a device
+    // that went away, sound left out): empty when nothing. Reset by each start. Thread-safe.
+    QString SoundNotice() const;
 
     // Worker: hands the frame window's colour to the UI thread.
     void Flash(bool capturing);
@@ -150,6 +158,8 @@ private:
     // `area` and finishes the file; the first failing AVI call's status, or AVIERR_OK.
     HRESULT writeRecording(const QString& fileName, Frame& frame, const SourceBounds& source,
                            FrameWindowHooks* hooks, const QRect& area);
+    // Worker: the sound stream of the recording being made in `file`, when the options ask for one.
+    HRESULT addSoundTrack(const PAVIFILE& file, std::unique_ptr<SoundTrack>& track);
     // Runs fn on the UI thread and waits for it; in place when already there.
     void onUiThread(const std::function<void()>& fn);
     void raise(const Notification& notification);
@@ -165,6 +175,8 @@ private:
     mutable std::mutex recordingFileMutex_;
     QString recordingFile_;
     void setRecordingFile(const QString& path);
+    QString soundNotice_;  // under recordingFileMutex_
+    void setSoundNotice(const QString& text);
 };
 
 }  // namespace zelq

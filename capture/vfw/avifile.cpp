@@ -94,6 +94,14 @@ HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHe
     return pavi->setFormat(lPos, lpFormat, cbFormat);
 }
 
+HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const WaveFormatEx* lpFormat, LONG cbFormat) {
+    if (!pavi)
+        return AVIERR_BADHANDLE;
+    if (!lpFormat)
+        return AVIERR_BADPARAM;
+    return pavi->setFormat(lPos, lpFormat, cbFormat);
+}
+
 void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows) {
     if (pavi)
         pavi->hintChangedRows(std::move(rows));

@@ -57,9 +57,12 @@ HRESULT AVIFileOpen(PAVIFILE& ppfile, const std::filesystem::path& szFile, UINT 
 ULONG AVIFileRelease(PAVIFILE& pfile);
 
 // ---- Writing.
-// Adds a stream to a file opened for writing. Only video streams ('vids') with dwRate and dwScale > 0;
-// dwRate / dwScale is the number of positions per second and szName becomes the stream's name. The
-// other fields are worked out by the writer from what is written (buffer size, frame rectangle, length).
+// Adds a stream to a file opened for writing: video ('vids') or sound ('auds'), with dwRate and dwScale
+// > 0; dwRate / dwScale is the number of positions per second and szName becomes the stream's name. For
+// sound a position is one sample of every channel, so dwScale is the format's nBlockAlign and dwRate its
+// nAvgBytesPerSec, as Windows has them. The other fields are worked out by the writer from what is
+// written (buffer size, frame rectangle, length). Every stream is added, and its format set, before the
+// first write: the file's header lists them all.
 HRESULT AVIFileCreateStream(const PAVIFILE& pfile, PAVISTREAM& ppavi, const AVISTREAMINFO& psi);
 // A stream that compresses every frame written to it with the installed compressor lpOptions->fccHandler
 // and writes the result into ppsSource. fccHandler 0 or 'DIB ' compresses nothing: ppsCompressed is then
@@ -74,11 +77,16 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM& ppsCompressed, const PAVISTREAM& pps
 // cbFormat is short, AVIERR_UNSUPPORTED for a second format or another position.
 HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const BitmapInfoHeader* lpFormat,
                            LONG cbFormat);
+// The format of a sound stream: WAVE_FORMAT_PCM, 1 or 2 channels of 8 or 16 bits, any rate, with
+// nBlockAlign and nAvgBytesPerSec consistent with them; at position 0, once. AVIERR_BADFORMAT otherwise.
+HRESULT AVIStreamSetFormat(const PAVISTREAM& pavi, LONG lPos, const WaveFormatEx* lpFormat, LONG cbFormat);
 // Writes one frame (lSamples 1): the DIB's pixel rows, cbBuffer ≥ biSizeImage of the format. lStart must
 // be after the last position written. dwFlags AVIIF_KEYFRAME asks the compressor for a key frame (an
 // uncompressed frame is always one). The counters, when given, receive 1 and the bytes stored.
 // AVIERR_FILEWRITE when the disk refuses the data or is too full to take it; after that every write
 // of the stream fails, and the file keeps what was written before.
+// On a sound stream lSamples samples (lSamples × nBlockAlign bytes of cbBuffer) go into one chunk, and
+// lStart must be the stream's length: sound has no empty positions, so a gap is written as silence.
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten = nullptr,
                        LONG* plBytesWritten = nullptr);

@@ -24,6 +24,7 @@ class AviStreamObject {
 public:
     virtual ~AviStreamObject() = default;
     virtual HRESULT setFormat(LONG /*pos*/, const BitmapInfoHeader*, LONG /*cb*/) { return AVIERR_READONLY; }
+    virtual HRESULT setFormat(LONG /*pos*/, const WaveFormatEx*, LONG /*cb*/) { return AVIERR_READONLY; }
     virtual HRESULT write(LONG /*start*/, LONG /*samples*/, const void*, LONG /*cb*/, DWORD /*flags*/,
                           LONG* /*samplesWritten*/, LONG* /*bytesWritten*/) {
         return AVIERR_READONLY;

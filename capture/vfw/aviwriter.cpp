@@ -12,6 +12,7 @@ extern "C" {
 
 #include "capture/vfw/averror.h"
 #include "capture/vfw/avistreamheaders.h"
+#include "capture/vfw/soundwritestream.h"
 #include "capture/vfw/vfwlog.h"
 #include "capture/vfw/writermark.h"
 
@@ -70,7 +71,7 @@ OutputFile::~OutputFile() {
 }
 
 HRESULT OutputFile::createStream(const AVISTREAMINFO& info, PAVISTREAM& out) {
-    if (info.fccType != streamtypeVIDEO)
+    if (info.fccType != streamtypeVIDEO && info.fccType != streamtypeAUDIO)
         return AVIERR_UNSUPPORTED;
     if (info.dwRate == 0 || info.dwScale == 0 || info.dwRate > INT32_MAX || info.dwScale > INT32_MAX)
         return AVIERR_BADPARAM;
@@ -81,13 +82,17 @@ HRESULT OutputFile::createStream(const AVISTREAMINFO& info, PAVISTREAM& out) {
     if (!st)
         return AVIERR_MEMORY;
     st->time_base = {static_cast<int>(info.dwScale), static_cast<int>(info.dwRate)};
-    st->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    const bool sound = info.fccType == streamtypeAUDIO;
+    st->codecpar->codec_type = sound ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO;
     if (info.szName[0]) {
         const std::string name(info.szName, strnlen(info.szName, sizeof info.szName));
         av_dict_set(&st->metadata, "title", name.c_str(), 0);
     }
     auto self = std::static_pointer_cast<OutputFile>(shared_from_this());
-    out = std::make_shared<RawWriteStream>(self, st->index, info);
+    if (sound)
+        out = std::make_shared<SoundWriteStream>(self, st->index, info);
+    else
+        out = std::make_shared<RawWriteStream>(self, st->index, info);
     return AVIERR_OK;
 }
 
@@ -201,16 +206,37 @@ HRESULT OutputFile::mux(AVPacket& packet, std::int64_t newPositions) {
     return AVIERR_OK;
 }
 
-HRESULT OutputFile::writePacket(AVPacket& packet, AVRational from, std::int64_t& end) {
+HRESULT OutputFile::prepare(AVPacket& packet, AVRational from) {
     if (failed_)
         return AVIERR_FILEWRITE;
-    HRESULT hr = ensureHeader();
+    const HRESULT hr = ensureHeader();
     if (hr != AVIERR_OK)
         return hr;
     const AVStream& st = *ctx_->streams[packet.stream_index];
     av_packet_rescale_ts(&packet, from, st.time_base);
     if (packet.dts == AV_NOPTS_VALUE)
         packet.dts = packet.pts;
+    return AVIERR_OK;
+}
+
+HRESULT OutputFile::writeSamples(AVPacket& packet, AVRational from, std::int64_t samples, std::int64_t& end) {
+    HRESULT hr = prepare(packet, from);
+    if (hr != AVIERR_OK)
+        return hr;
+    // The muxer counts a sound stream's length by its bytes, not by timestamps: a chunk placed anywhere
+    // but at the end would shift every sample after it.
+    if (packet.dts != end)
+        return AVIERR_BADPARAM;
+    hr = mux(packet, 1);  // one chunk, one index entry
+    if (hr == AVIERR_OK)
+        end += samples;
+    return hr;
+}
+
+HRESULT OutputFile::writePacket(AVPacket& packet, AVRational from, std::int64_t& end) {
+    HRESULT hr = prepare(packet, from);
+    if (hr != AVIERR_OK)
+        return hr;
     if (packet.dts < end) {
         qCWarning(lcVfw, "a frame for position %lld arrived after position %lld",
                   static_cast<long long>(packet.dts), static_cast<long long>(end - 1));

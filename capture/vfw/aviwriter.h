@@ -7,6 +7,9 @@
 // at once, so the writer adds an empty packet of its own at position 0 before a first frame written
 // later than that, and every 50000 positions in a longer gap.
 //
+// Sound: a sound stream (soundwritestream.h) is plain PCM whose positions are samples; its chunks follow
+// one another with no empty positions, and the muxer indexes them beside the frames (idx1 and OpenDML).
+//
 // Picture size: a stream coded at a larger size than its picture (see encoder.h) keeps the picture's
 // size in its header's frame rectangle, written over libavformat's after the header is out
 // (avistreamheaders.h); the stream format keeps the coded size that decoders need.
@@ -58,6 +61,9 @@ public:
     // Writes one packet of a stream whose last position so far ends at `end` (positions written or
     // skipped); `from` is the packet's time base. On success `end` is the packet's position + 1.
     HRESULT writePacket(AVPacket& packet, AVRational from, std::int64_t& end);
+    // Writes one chunk of a sound stream: `samples` samples from `end`, the samples written so far,
+    // which it then counts. `from` is the packet's time base (one sample).
+    HRESULT writeSamples(AVPacket& packet, AVRational from, std::int64_t samples, std::int64_t& end);
     // True once a write has failed; the file then takes no more data.
     bool failed() const { return failed_; }
     // The size of the stream's picture when it is smaller than the coded size of its format; goes into
@@ -67,6 +73,7 @@ public:
 private:
     OutputFile(std::filesystem::path path, AvOutputContextPtr ctx);
     HRESULT ensureHeader();
+    HRESULT prepare(AVPacket& packet, AVRational from);
     void writePictureSizes();
     HRESULT mux(AVPacket& packet, std::int64_t newPositions);
     bool roomFor(std::int64_t bytes, std::int64_t newPositions) const;

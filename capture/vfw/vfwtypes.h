@@ -141,6 +141,18 @@ struct AVISTREAMINFO {
     char szName[64] = {};
 };
 
+// The format of a sound stream (WAVEFORMATEX), 18 bytes. Only plain PCM (WAVE_FORMAT_PCM) is written.
+constexpr WORD WAVE_FORMAT_PCM = 1;
+struct WaveFormatEx {
+    WORD wFormatTag = 0;
+    WORD nChannels = 0;
+    DWORD nSamplesPerSec = 0;
+    DWORD nAvgBytesPerSec = 0;
+    WORD nBlockAlign = 0;  // bytes of one sample of every channel
+    WORD wBitsPerSample = 0;
+    WORD cbSize = 0;
+};
+
 // A compressor's description (ICINFO), 568 bytes; the texts are UTF-16.
 struct ICINFO {
     DWORD dwSize = 0;
@@ -155,6 +167,19 @@ struct ICINFO {
 };
 #pragma pack(pop)
 
+// The WAVEFORMATEX of plain PCM with its derived fields filled in.
+constexpr WaveFormatEx pcmWaveFormat(WORD channels, DWORD samplesPerSec, WORD bitsPerSample) {
+    WaveFormatEx f;
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = channels;
+    f.nSamplesPerSec = samplesPerSec;
+    f.wBitsPerSample = bitsPerSample;
+    f.nBlockAlign = static_cast<WORD>(channels * bitsPerSample / 8);
+    f.nAvgBytesPerSec = samplesPerSec * f.nBlockAlign;
+    return f;
+}
+
+static_assert(sizeof(WaveFormatEx) == 18, "WAVEFORMATEX is 18 bytes on disk");
 static_assert(sizeof(AVISTREAMINFO) == 140, "the stream header keeps its Windows layout");
 static_assert(sizeof(ICINFO) == 568, "the compressor description keeps its Windows layout");
 

@@ -173,3 +173,26 @@ TEST_F(OptionsTest, TheAutorunBoxWritesAndRemovesTheSessionEntryAtOnce) {
     closeProgram();
     EXPECT_TRUE(settingsText().contains("AutoRun=1"));
 }
+
+TEST_F(OptionsTest, TheSoundChoiceHoldsForTheRunOnlyAndSurvivesABadKeyFrameText) {
+    withDialog([](TOptionDlg& d) {
+        EXPECT_EQ(d.GroupBoxSound->title(), "声音");
+        ASSERT_EQ(d.ComboBoxSound->count(), 4);
+        EXPECT_EQ(d.ComboBoxSound->itemText(0) + d.ComboBoxSound->itemText(1) + d.ComboBoxSound->itemText(2) +
+                      d.ComboBoxSound->itemText(3),
+                  "不录制声音录制电脑播放的声音录制麦克风电脑声音和麦克风");
+        EXPECT_EQ(d.ComboBoxSound->currentIndex(), 0);
+        d.ComboBoxSound->setCurrentIndex(3);
+        d.EditKeyFrames->setText("abc");  // stops the storing of the bars, not of the sound
+        d.BitBtn1->click();
+    });
+    EXPECT_EQ(cam->Sound, sound::SoundChoice::Both);
+    withDialog([](TOptionDlg& d) {
+        EXPECT_EQ(d.ComboBoxSound->currentIndex(), 3);
+        d.ComboBoxSound->setCurrentIndex(1);
+        d.BitBtn2->click();
+    });
+    EXPECT_EQ(cam->Sound, sound::SoundChoice::Both);
+    closeProgram();
+    EXPECT_FALSE(settingsText().contains("ound")) << settingsText().toStdString();
+}

@@ -22,6 +22,7 @@
 #include "app/screencam.h"
 #include "common/ffmpeg_frames.h"
 #include "common/scripted_dialogs.h"
+#include "common/soundprobe.h"
 #include "mainwindowplaces.h"
 #include "rootpattern.h"
 #include "session.h"
@@ -349,6 +350,11 @@ TEST_F(RecordingE2E, TheCompressorIntervalAndRateChosenInTheOptionsAreTheRecordi
     };
     moveBar(&TOptionDlg::TrackBarRecord, positionFromMsPerFrame(40, 1000));
     moveBar(&TOptionDlg::TrackBarPlayback, positionFromFrameRate(25, 1000));
+    // The sound: the list's second entry, what the computer plays.
+    session.clickIn(*options, optionControl(&TOptionDlg::ComboBoxSound));
+    QThread::msleep(500);
+    session.key("Down");
+    session.key("Return");
     QThread::msleep(300);
     // For the user documentation: the dialog with the choices made.
     session.screenshot(QDir::temp().filePath("e2e-options-dialog.png"));
@@ -368,6 +374,12 @@ TEST_F(RecordingE2E, TheCompressorIntervalAndRateChosenInTheOptionsAreTheRecordi
     EXPECT_EQ(probe->frameRate, "25/1");
     EXPECT_GE(probe->positions, 50);  // a position every 40 ms for about three seconds; 100 ms gives 30
     EXPECT_TRUE(probe->decodesCleanly);
+    // Beside the picture, its sound (silence where no sound server answers), as long as the picture.
+    const std::vector<soundprobe::StreamFacts> streams =
+        soundprobe::probeStreams(session.recordingFolder() + "1.avi");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[1].codec, "pcm_s16le");
+    EXPECT_NEAR(streams[1].duration, streams[0].duration, 0.04 + 1e-6);
 }
 
 namespace {

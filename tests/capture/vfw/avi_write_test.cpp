@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "capture/msvc/msvc_encoder.h"
+#include "common/soundprobe.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;
@@ -117,7 +118,7 @@ TEST_F(AviWrite, CallsWithWrongArgumentsOrOutOfOrderAreRefusedAndTheFileStaysGoo
     ASSERT_EQ(AVIFileOpen(f, file.toStdString(), OF_WRITE | OF_CREATE), AVIERR_OK);
 
     AVISTREAMINFO header = test::videoHeader();
-    header.fccType = streamtypeAUDIO;
+    header.fccType = mmioFOURCC('t', 'x', 't', 's');  // video and sound only
     EXPECT_EQ(AVIFileCreateStream(f, raw, header), AVIERR_UNSUPPORTED);
     header.fccType = streamtypeVIDEO;
     header.dwRate = 0;
@@ -179,4 +180,55 @@ TEST_F(AviWrite, CallsWithWrongArgumentsOrOutOfOrderAreRefusedAndTheFileStaysGoo
     // The second frame repeats the first and would be all skips, but it was asked to be a key frame.
     EXPECT_EQ(p.packetKeys, (std::vector<bool>{true, true}));
     EXPECT_EQ(test::decodeErrors(file), "");
+}
+
+TEST_F(AviWrite, ASoundStreamGoesBesideTheVideoAndReadersStillFindThePicture) {
+    const QString file = path("sound.avi");
+    const WaveFormatEx wave = pcmWaveFormat(2, 48000, 16);
+    const test::Dib first = test::patternDib(64, 48, 24, 0);
+    {
+        PAVIFILE f;
+        ASSERT_EQ(AVIFileOpen(f, file.toStdString(), OF_WRITE | OF_CREATE), AVIERR_OK);
+        // The sound first: nothing may take stream 0 for the picture.
+        AVISTREAMINFO soundHeader;
+        soundHeader.fccType = streamtypeAUDIO;
+        soundHeader.dwScale = 4;
+        soundHeader.dwRate = 192000;
+        PAVISTREAM sound, video;
+        ASSERT_EQ(AVIFileCreateStream(f, sound, soundHeader), AVIERR_OK);
+        WaveFormatEx wide = wave;
+        wide.wBitsPerSample = 24;
+        EXPECT_EQ(AVIStreamSetFormat(sound, 0, &wide, sizeof wide), AVIERR_BADFORMAT);
+        ASSERT_EQ(AVIStreamSetFormat(sound, 0, &wave, sizeof wave), AVIERR_OK);
+        ASSERT_EQ(AVIFileCreateStream(f, video, test::videoHeader(10)), AVIERR_OK);
+        ASSERT_EQ(AVIStreamSetFormat(video, 0, first.header(), first.formatBytes()), AVIERR_OK);
+        const std::vector<std::int16_t> pcm(4800 * 2, 1000);
+        for (LONG i = 0; i < 10; ++i) {
+            ASSERT_EQ(AVIStreamWrite(sound, i * 4800, 4800, pcm.data(), 4800 * 4, 0), AVIERR_OK);
+            const test::Dib frame = test::patternDib(64, 48, 24, i);
+            ASSERT_EQ(AVIStreamWrite(video, i, 1, frame.pixels(), frame.imageBytes(), 0), AVIERR_OK);
+        }
+        // Sound has no empty positions: a gap is the writer's to fill, and a short buffer is refused.
+        EXPECT_EQ(AVIStreamWrite(sound, 48001, 1, pcm.data(), 4, 0), AVIERR_BADPARAM);
+        EXPECT_EQ(AVIStreamWrite(sound, 48000, 10, pcm.data(), 39, 0), AVIERR_BADSIZE);
+        EXPECT_EQ(AVIStreamLength(sound), 48000);
+        ASSERT_EQ(AVIFileFinish(f), AVIERR_OK);
+    }
+    const std::vector<soundprobe::StreamFacts> streams = soundprobe::probeStreams(file);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].type, "audio");
+    EXPECT_EQ(streams[0].codec, "pcm_s16le");
+    EXPECT_EQ(streams[0].sampleRate, 48000);
+    EXPECT_EQ(streams[0].channels, 2);
+    EXPECT_DOUBLE_EQ(streams[0].duration, 1.0);
+    EXPECT_EQ(streams[1].type, "video");
+    EXPECT_DOUBLE_EQ(streams[1].duration, 1.0);
+    EXPECT_EQ(test::decodeErrors(file), "");
+
+    const test::Playback p = test::play(file);
+    ASSERT_TRUE(p.ok());
+    EXPECT_EQ(AVIStreamLength(p.stream), 10);
+    const BitmapInfoHeader* seventh = AVIStreamGetFrame(p.frames, 7);
+    ASSERT_NE(seventh, nullptr);
+    EXPECT_EQ(test::pixelAt(seventh, 5, 9), test::expectedAt(5, 9, 7, 24));
 }

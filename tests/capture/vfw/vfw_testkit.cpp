@@ -190,6 +190,40 @@ AVISTREAMINFO videoHeader(DWORD rate) {
     return header;
 }
 
+HRESULT writeSoundRecording(const QString& path, const SoundRecording& rec) {
+    PAVIFILE file;
+    PAVISTREAM video, sound;
+    HRESULT hr = AVIFileOpen(file, path.toStdString(), OF_WRITE | OF_CREATE);
+    if (hr == AVIERR_OK)
+        hr = AVIFileCreateStream(file, video, videoHeader(rec.rate));
+    const Dib format = dibOf(rec.width, rec.height, 24, [&](int x, int y) { return rec.picture(x, y, 0); });
+    if (hr == AVIERR_OK)
+        hr = AVIStreamSetFormat(video, 0, format.header(), format.formatBytes());
+    const WaveFormatEx wave = pcmWaveFormat(2, 48000, 16);
+    AVISTREAMINFO soundHeader;
+    soundHeader.fccType = streamtypeAUDIO;
+    soundHeader.dwScale = wave.nBlockAlign;
+    soundHeader.dwRate = wave.nAvgBytesPerSec;
+    if (hr == AVIERR_OK)
+        hr = AVIFileCreateStream(file, sound, soundHeader);
+    if (hr == AVIERR_OK)
+        hr = AVIStreamSetFormat(sound, 0, &wave, sizeof wave);
+    const LONG perPosition = static_cast<LONG>(48000 / rec.rate);
+    std::vector<std::int16_t> chunk(static_cast<std::size_t>(perPosition) * 2);
+    for (int i = 0; hr == AVIERR_OK && i < rec.positions; ++i) {
+        for (LONG k = 0; k < perPosition; ++k)
+            chunk[2 * static_cast<std::size_t>(k)] = chunk[2 * static_cast<std::size_t>(k) + 1] =
+                rec.sound(static_cast<std::int64_t>(i) * perPosition + k);
+        hr = AVIStreamWrite(sound, i * perPosition, perPosition, chunk.data(), perPosition * 4, 0);
+        const Dib frame =
+            dibOf(rec.width, rec.height, 24, [&](int x, int y) { return rec.picture(x, y, i); });
+        if (hr == AVIERR_OK)
+            hr = AVIStreamWrite(video, i, 1, frame.pixels(), frame.imageBytes(), 0);
+    }
+    const HRESULT finished = file ? AVIFileFinish(file) : AVIERR_OK;
+    return hr != AVIERR_OK ? hr : finished;
+}
+
 Playback play(const QString& path, int depth) {
     Playback p;
     BitmapInfoHeader wanted;

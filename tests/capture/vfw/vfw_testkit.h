@@ -69,6 +69,18 @@ struct Recording {
 Dib frameDib(const Recording& rec, int frame);
 zelq::HRESULT writeRecording(const QString& path, const Recording& rec);
 
+// A recording with sound as the recording loop writes one: an uncompressed 24-bit video stream and a
+// 16-bit 48 kHz stereo PCM stream, a chunk of sound before each frame.
+struct SoundRecording {
+    int width = 64;
+    int height = 48;
+    zelq::DWORD rate = 10;
+    int positions = 10;
+    std::function<Rgb(int x, int y, int frame)> picture;
+    std::function<std::int16_t(std::int64_t frame)> sound;  // the same sample in both channels
+};
+zelq::HRESULT writeSoundRecording(const QString& path, const SoundRecording& rec);
+
 // The header of a video stream of `rate` positions per second (dwScale 1).
 zelq::AVISTREAMINFO videoHeader(zelq::DWORD rate = 10);
 

@@ -1,0 +1,80 @@
+#include "platform/sound/soundtimeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/sound/soundformat.h"
+
+namespace zelq::sound {
+
+namespace {
+
+// How much of each new difference goes into the average: about the last 16 chunks count.
+constexpr double kDriftWeight = 1.0 / 16;
+
+std::int16_t saturate(int value) {
+    return static_cast<std::int16_t>(std::clamp(value,
+                                                static_cast<int>(std::numeric_limits<std::int16_t>::min()),
+                                                static_cast<int>(std::numeric_limits<std::int16_t>::max())));
+}
+
+}  // namespace
+
+void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::int64_t frames) {
+    if (frames <= 0)
+        return;
+    if (!started_) {
+        started_ = true;
+        next_ = stamp;
+    } else {
+        const std::int64_t difference = stamp - next_;
+        if (difference > kJump || difference < -kJump) {
+            next_ = stamp;
+            drift_ = 0;
+        } else {
+            drift_ += (static_cast<double>(difference) - drift_) * kDriftWeight;
+            if (std::abs(drift_) > static_cast<double>(kDrift)) {
+                next_ += static_cast<std::int64_t>(std::llround(drift_));
+                drift_ = 0;
+            }
+        }
+    }
+    std::int64_t at = next_;
+    next_ += frames;
+    if (at < base_) {
+        const std::int64_t dropped = std::min(frames, base_ - at);
+        samples += dropped * kChannels;
+        frames -= dropped;
+        at = base_;
+    }
+    if (frames <= 0)
+        return;
+    const auto offset = static_cast<std::size_t>((at - base_) * kChannels);
+    const auto count = static_cast<std::size_t>(frames * kChannels);
+    if (samples_.size() < offset + count)
+        samples_.resize(offset + count, 0);
+    // Over what was there: after a jump back the later capture is the one that counts.
+    std::copy(samples, samples + count, samples_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void SoundTimeline::mixInto(std::int64_t from, std::int64_t frames, std::int16_t* out) {
+    const std::int64_t until = from + frames;
+    for (std::int64_t pos = std::max(from, base_); pos < until; ++pos) {
+        const auto index = static_cast<std::size_t>((pos - base_) * kChannels);
+        if (index >= samples_.size())
+            break;
+        for (int c = 0; c < kChannels; ++c) {
+            std::int16_t& o = out[(pos - from) * kChannels + c];
+            o = saturate(o + samples_[index + static_cast<std::size_t>(c)]);
+        }
+    }
+    if (until > base_) {
+        const auto forget = static_cast<std::size_t>((until - base_) * kChannels);
+        samples_.erase(samples_.begin(),
+                       samples_.begin() + static_cast<std::ptrdiff_t>(std::min(forget, samples_.size())));
+        base_ = until;
+    }
+}
+
+}  // namespace zelq::sound

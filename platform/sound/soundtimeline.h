@@ -1,0 +1,46 @@
+#pragma once
+// The sound of one source laid out on the recording's clock. Chunks arrive from the sound server with the
+// moment their first frame was captured, turned into a frame position (frames since the recording's first
+// position). Within a chunk the frames follow one another at the device's rate; from chunk to chunk the
+// timeline follows the device too, as long as the stamps agree with it, so the stamps' jitter never
+// reaches the sound. Where they disagree the clock wins:
+// - a stamp far ahead of where the last chunk ended (the server stalled, the device was gone, data was
+//   lost) starts the chunk at its stamp; the frames skipped stay silent;
+// - a stamp far behind starts the chunk at its stamp too, over what was there;
+// - a small steady difference (the device's crystal runs a little fast or slow against the machine's
+//   clock, some tens of parts per million) is averaged over many chunks, and once the average passes a
+//   few milliseconds the timeline takes it up in one step.
+// So the sound never drifts from the picture by more than a few milliseconds beyond the stamps' own error.
+//
+// Not thread-safe: the capture guards it with its lock.
+
+#include <cstdint>
+#include <deque>
+
+namespace zelq::sound {
+
+class SoundTimeline {
+public:
+    // Thresholds, in frames at 48 kHz.
+    static constexpr std::int64_t kJump = 48000 * 60 / 1000;  // 60 ms: a gap or an overlap
+    static constexpr std::int64_t kDrift = 48000 * 8 / 1000;  // 8 ms: an averaged drift taken up
+
+    // A chunk of `frames` interleaved stereo frames whose first frame belongs at `stamp` by the clock.
+    // Frames before the first one not yet taken are dropped.
+    void add(std::int64_t stamp, const std::int16_t* samples, std::int64_t frames);
+    // The position after the last frame laid out so far (0 before any).
+    std::int64_t end() const { return next_; }
+    bool started() const { return started_; }
+    // Adds the frames [from, from + frames) to `out` (interleaved stereo), saturating; positions with no
+    // sound add nothing. Everything before from + frames is forgotten afterwards.
+    void mixInto(std::int64_t from, std::int64_t frames, std::int16_t* out);
+
+private:
+    std::deque<std::int16_t> samples_;  // frames from base_ on, interleaved
+    std::int64_t base_ = 0;
+    std::int64_t next_ = 0;
+    double drift_ = 0;  // averaged difference of stamp and continuity, frames
+    bool started_ = false;
+};
+
+}  // namespace zelq::sound

@@ -1,0 +1,93 @@
+#include "common/soundprobe.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace soundprobe {
+
+namespace {
+
+QByteArray run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(120000) || p.exitCode() != 0)
+        return {};
+    return p.readAllStandardOutput();
+}
+
+}  // namespace
+
+std::vector<StreamFacts> probeStreams(const QString& path) {
+    const QByteArray out =
+        run("ffprobe",
+            {"-v", "error", "-show_entries",
+             "stream=codec_type,codec_name,sample_rate,channels,duration,nb_frames", "-of", "json", path});
+    std::vector<StreamFacts> facts;
+    for (const QJsonValue& v : QJsonDocument::fromJson(out).object()["streams"].toArray()) {
+        const QJsonObject s = v.toObject();
+        StreamFacts f;
+        f.type = s["codec_type"].toString();
+        f.codec = s["codec_name"].toString();
+        f.sampleRate = s["sample_rate"].toString("0").toInt();
+        f.channels = s["channels"].toInt();
+        f.duration = s["duration"].toString("-1").toDouble();
+        // The AVI reader gives a sound stream no duration, only its length in samples from the header.
+        if (s["duration"].toString() == "" && f.sampleRate > 0)
+            f.duration = s["nb_frames"].toString("-1").toDouble() / f.sampleRate;
+        facts.push_back(f);
+    }
+    return facts;
+}
+
+std::vector<double> toneOnsets(const QString& path) {
+    const QByteArray pcm = run(
+        "ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"});
+    constexpr int kRate = 48000;
+    constexpr int kLoud = 3000;
+    const std::size_t n = static_cast<std::size_t>(pcm.size()) / 2;
+    std::vector<double> onsets;
+    std::size_t quiet = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::int16_t s;
+        std::memcpy(&s, pcm.constData() + 2 * i, 2);
+        if (std::abs(static_cast<int>(s)) < kLoud) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= kRate / 10)
+            onsets.push_back(static_cast<double>(i) / kRate);
+        quiet = 0;
+    }
+    return onsets;
+}
+
+std::vector<Span> flashSpans(const QString& path) {
+    QString escaped = path;
+    escaped.replace("'", "\\'");
+    const QByteArray out = run(
+        "ffprobe", {"-v", "error", "-f", "lavfi", "-i", "movie='" + escaped + "',signalstats",
+                    "-show_entries", "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0"});
+    std::vector<Span> spans;
+    double lastDark = -1;
+    bool dark = true;
+    for (const QByteArray& line : out.split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split(',');
+        if (fields.size() < 2)
+            continue;
+        const double t = fields[0].toDouble();
+        const bool bright = fields[1].toDouble() > 128;
+        if (bright && dark && lastDark >= 0)
+            spans.push_back({lastDark, t});
+        if (!bright)
+            lastDark = t;
+        dark = !bright;
+    }
+    return spans;
+}
+
+}  // namespace soundprobe

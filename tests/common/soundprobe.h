@@ -1,0 +1,27 @@
+#pragma once
+// An independent reader's view of a recording's sound and its timing: ffprobe and ffmpeg read the file,
+// our code does not.
+
+#include <QString>
+#include <vector>
+
+namespace soundprobe {
+
+struct StreamFacts {
+    QString type;   // "video", "audio"
+    QString codec;  // "pcm_s16le", ...
+    int sampleRate = 0;
+    int channels = 0;
+    double duration = -1;  // seconds
+};
+std::vector<StreamFacts> probeStreams(const QString& path);
+
+// Seconds into the file where the sound rises out of silence (at least 100 ms quiet before each).
+std::vector<double> toneOnsets(const QString& path);
+// Where in the file (seconds) the picture turns bright: after the last dark frame, by the first bright one.
+struct Span {
+    double from = 0, to = 0;
+};
+std::vector<Span> flashSpans(const QString& path);
+
+}  // namespace soundprobe
