@@ -119,7 +119,7 @@ bool GlobalHotKeys::conflictsPossible() {
 
 namespace {
 
-// The key in the shortcut specification's words ("CTRL+ALT+s"); empty for a key it has no plain name for,
+// The key as the desktop's shortcut portal writes keys ("CTRL+ALT+s"); empty for a key it has no plain name for,
 // and then the desktop or the user chooses.
 QString shortcutTrigger(unsigned modifiers, unsigned vk) {
     QString key;

@@ -27,7 +27,7 @@ public:
     // Ends the session: the desktop lets go of the keys.
     ~PortalShortcuts() override;
 
-    // Asks the desktop for shortcut `id`, suggesting `trigger` (the shortcut specification's form, such
+    // Asks the desktop for shortcut `id`, suggesting `trigger` (in the portal's notation for keys, such
     // as "CTRL+ALT+s" or "Escape"; empty: the desktop or the user chooses). The latest wish wins.
     void bind(int id, const QString& trigger);
     // Whether the desktop has bound `id` as last asked.

@@ -1,9 +1,20 @@
 #include "platform/sound/pulseconnection.h"
 
 #include <pulse/context.h>
+#include <pulse/sample.h>
 #include <pulse/thread-mainloop.h>
 
+#include "platform/sound/soundformat.h"
+
 namespace zelq::sound {
+
+pa_sample_spec serverSampleFormat() {
+    pa_sample_spec format{};
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = kRate;
+    format.channels = kChannels;
+    return format;
+}
 
 PulseConnection::PulseConnection(const char* clientName, StateChanged changed)
     : changed_(std::move(changed)) {

@@ -13,8 +13,12 @@
 
 struct pa_context;
 struct pa_threaded_mainloop;
+struct pa_sample_spec;
 
 namespace zelq::sound {
+
+// The program's one sound format (soundformat.h) in libpulse's terms, for every stream it opens.
+pa_sample_spec serverSampleFormat();
 
 class PulseConnection {
 public:

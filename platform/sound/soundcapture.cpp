@@ -20,14 +20,6 @@ namespace {
 // Small fragments: a chunk arrives every 10 ms, so a stamp is never far from its frames.
 constexpr std::uint32_t kFragmentBytes = 480 * kBytesPerFrame;
 
-pa_sample_spec sampleSpec() {
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kRate;
-    spec.channels = kChannels;
-    return spec;
-}
-
 }  // namespace
 
 QString noServerText() {
@@ -132,8 +124,8 @@ void SoundCapture::onSinkInfo(pa_context* /*c*/, const pa_sink_info* info, int e
 }
 
 void SoundCapture::openStream(Source& source) {
-    const pa_sample_spec spec = sampleSpec();
-    source.stream = pa_stream_new(connection_->context(), "录像声音", &spec, nullptr);
+    const pa_sample_spec format = serverSampleFormat();
+    source.stream = pa_stream_new(connection_->context(), "录像声音", &format, nullptr);
     if (!source.stream) {
         std::lock_guard lock(mutex_);
         source.dead = true;

@@ -48,11 +48,8 @@ void SoundOutput::connected(bool ready) {
         failed_ = true;
         return;
     }
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kRate;
-    spec.channels = kChannels;
-    stream_ = pa_stream_new(connection_->context(), "录像声音", &spec, nullptr);
+    const pa_sample_spec format = serverSampleFormat();
+    stream_ = pa_stream_new(connection_->context(), "录像声音", &format, nullptr);
     if (!stream_) {
         std::lock_guard lock(mutex_);
         failed_ = true;
