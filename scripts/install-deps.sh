@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the program, its tests and its benches need.
 # Idempotent: only packages that are missing are installed, so a second run is quick.
+# With --program (scripts/run.sh, scripts/package.sh) the private Wayland desktop and sound server of the
+# tests are left out: a user who only builds and runs the program gets no compositor, no extra source
+# line in apt's lists and no portal backend built on the machine.
 set -euo pipefail
+program_only=false
+if [ "${1:-}" = "--program" ]; then program_only=true; fi
 
 packages=(
   # build
@@ -20,15 +25,22 @@ packages=(
   fonts-wqy-zenhei qt6-translations-l10n
   # checks of the desktop entries (menu and autostart), the metainfo and the .deb
   desktop-file-utils appstream lintian
-  # Wayland: the ScreenCast portal's PipeWire stream, and a headless Wayland desktop for its tests
-  # (scripts/wayland-session.sh); the rest builds the patched portal backend (scripts/build-xdpw.sh)
-  libpipewire-0.3-dev sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
-  xdg-desktop-portal-wlr dbus libglib2.0-bin foot grim dpkg-dev patch
-  meson libdrm-dev libinih-dev libgbm-dev libwayland-dev wayland-protocols libsystemd-dev
-  # sound: libpulse talks to PulseAudio and to PipeWire's PulseAudio interface; the tests run a private
-  # PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up with pactl
-  libpulse-dev pipewire-pulse pulseaudio-utils dbus-daemon
+  # Wayland: the ScreenCast portal's PipeWire stream; sound: libpulse talks to PulseAudio and to
+  # PipeWire's PulseAudio interface
+  libpipewire-0.3-dev libpulse-dev
 )
+if ! $program_only; then
+  packages+=(
+    # a headless Wayland desktop for the Wayland tests (scripts/wayland-session.sh); the rest builds the
+    # patched portal backend (scripts/build-xdpw.sh)
+    sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
+    xdg-desktop-portal-wlr dbus libglib2.0-bin foot grim dpkg-dev patch
+    meson libdrm-dev libinih-dev libgbm-dev libwayland-dev wayland-protocols libsystemd-dev
+    # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
+    # with pactl
+    pipewire-pulse pulseaudio-utils dbus-daemon
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,5 +58,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The screen-cast portal backend that casts without a GPU (cached: quick when already built).
-"$(dirname "$0")/build-xdpw.sh"
+# The screen-cast portal backend that casts without a GPU, for the tests (cached: quick when built).
+if ! $program_only; then
+  "$(dirname "$0")/build-xdpw.sh"
+fi

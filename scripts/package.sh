@@ -4,6 +4,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 type=${1:-release}
-"$here/scripts/install-deps.sh" >&2
+"$here/scripts/install-deps.sh" --program >&2
 "$here/scripts/build.sh" "$type" >&2
 "$here/scripts/make-deb.sh" "$here/build/$type"

@@ -3,7 +3,7 @@
 # or on a private Xvfb when there is none.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/install-deps.sh"
+"$here/scripts/install-deps.sh" --program
 "$here/scripts/build.sh" release
 exe="$here/build/release/app/zelq-screenrec"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
