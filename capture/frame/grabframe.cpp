@@ -69,8 +69,9 @@ Frame GrabFrame(ScreenSource& grabber, const GrabSettings& settings, FrameWindow
     bool grabbed = false;
     if (kept) {
         kept->beginPass(settings.BitsPerPixel);
-        grabbed = grabber.grabChanges(left, top, width, height, image, &changed,
-                                      [kept](const QRect& strip) { kept->rowsRead(strip); });
+        grabbed = grabber.grabChanges(
+            left, top, width, height, image, &changed, [kept](const QRect& strip) { kept->rowsRead(strip); },
+            kept->mirror());
     } else {
         grabbed = grabber.grab(left, top, width, height, image);
     }

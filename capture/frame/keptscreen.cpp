@@ -8,12 +8,21 @@ void KeptScreen::beginPass(int bitsPerPixel) {
     bitsPerPixel_ = bitsPerPixel;
     filling_ = std::move(spare_);
     converted_ = QRegion();
+    mirror_ = DibMirror();
+    if (filling_ && bitsPerPixel == 32 && filling_.header().biBitCount == 32) {
+        const BitmapInfoHeader header = filling_.header();
+        mirror_.pixels = reinterpret_cast<std::uint8_t*>(filling_.pixels());
+        mirror_.stride = filling_.rowBytes();
+        mirror_.width = header.biWidth;
+        mirror_.height = header.biHeight;
+    }
 }
 
 void KeptScreen::rowsRead(const QRect& strip) {
     if (!filling_)
         return;
-    PaintIntoDIB(filling_, image, strip, strip.topLeft());
+    if (!mirror_.written)
+        PaintIntoDIB(filling_, image, strip, strip.topLeft());
     converted_ += strip;
 }
 

@@ -9,7 +9,11 @@
 // pass, and a screen that changes everywhere one conversion, with no copy and no fresh memory for a frame
 // of tens of megabytes.
 //
-// A pass: beginPass, the grab (reporting its strips to rowsRead), endPass, then arrowDrawn.
+// At 32 bits the grab writes what it reads straight into the frame as well (mirror()), so the frame's
+// rows are not read back out of the kept picture.
+//
+// A pass: beginPass, the grab (reporting its strips to rowsRead, writing into mirror()), endPass, then
+// arrowDrawn.
 //
 // Thread rules: one thread (the recording worker) uses it; frames travel to the encoder's thread and back
 // by their own hand-over.
@@ -22,6 +26,7 @@
 #include <vector>
 
 #include "capture/frame/frame.h"
+#include "platform/screen/screensource.h"
 
 namespace zelq {
 
@@ -35,7 +40,10 @@ public:
 
     // A pass at the recording's depth begins: the frame given back, if any, is to take what it reads.
     void beginPass(int bitsPerPixel);
-    // A strip of `image` the pass has just read from the server.
+    // Where the grab may write what it reads in the frame's own format as well; nullptr: nowhere.
+    DibMirror* mirror() { return mirror_.pixels ? &mirror_ : nullptr; }
+    // A strip of `image` the pass has just read from the server (and written into mirror(), if the
+    // grab says so there).
     void rowsRead(const QRect& strip);
     // The pass has read `changed` (image coordinates) anew: its frame, without the arrow. None when no
     // memory can be had; a depth BitmapToDIB cannot make gives a black frame and its message, every pass.
@@ -63,6 +71,7 @@ private:
     Frame spare_;
     Frame filling_;       // the frame of the pass under way
     QRegion converted_;   // what of this pass's reads is already in filling_
+    DibMirror mirror_;    // filling_'s pixel rows, for a pass at 32 bits
 };
 
 }  // namespace zelq

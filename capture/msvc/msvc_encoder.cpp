@@ -83,7 +83,8 @@ std::size_t MsvcEncoder::maxFrameBytes() const {
 }
 
 std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame,
-                                              const std::vector<bool>* changedRows) {
+                                              const std::vector<bool>* changedRows,
+                                              const std::uint8_t* lastPixels) {
     if (!pixels)
         throw std::invalid_argument("Microsoft Video 1: no pixels");
     if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32)
@@ -95,8 +96,12 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
     const std::size_t rowBytes = static_cast<std::size_t>(width_) * bytesPerPixel;
     const std::size_t codedW = static_cast<std::size_t>(codedWidth());
     // A frame of another depth than the last cannot be compared byte for byte: every block counts as changed.
-    const bool comparable = previousBits_ == bitsPerPixel;
-    if (!comparable)
+    // So does every block after a frame compared with the caller's copy, which left ours out of date.
+    const bool comparable = previousBits_ == bitsPerPixel && (lastPixels || !ownCopyStale_);
+    // With the caller's copy at hand, ours is neither read nor written: for a picture that changes
+    // everywhere, copying it block by block cost a third of the encoder's sweeps of memory.
+    const bool ownCopy = !lastPixels;
+    if (ownCopy && !comparable)
         previous_.assign(stride * static_cast<std::size_t>(height_), 0);
     const bool key = first_ || keyRequested_ || (keyFrameEvery_ > 0 && framesSinceKey_ + 1 >= keyFrameEvery_);
     const bool hinted = changedRows && changedRows->size() == static_cast<std::size_t>(height_);
@@ -107,7 +112,8 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
     std::uint16_t shownWords[msvc::kBlockPixels];
     for (int s = 0; s < blocksHigh_; ++s) {
         const msvc::BandRows now = geometry.band(pixels, stride, s);
-        const msvc::KeptRows before = geometry.band(previous_.data(), stride, s);
+        const msvc::KeptRows kept = ownCopy ? geometry.band(previous_.data(), stride, s) : msvc::KeptRows{};
+        const msvc::BandRows before = ownCopy ? msvc::readOnly(kept) : geometry.band(lastPixels, stride, s);
         bool bandChanged = !comparable;
         for (int py = 0; py < 4 && !bandChanged; ++py) {
             // A row the caller knows to be unchanged is not read at all: on a still screen, comparing
@@ -129,8 +135,11 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
             const std::size_t n = static_cast<std::size_t>(s) * blocksWide_ + bx;
             const int x0 = 4 * bx;
             std::uint8_t* saved = savedCode_.data() + n * msvc::kMaxBlockCodeBytes;
+            // Our own copy takes every block that changed, including all of them after a change of depth.
             const bool changed =
-                bandChanged && (msvc::refreshBlock(now, before, bytesPerPixel, x0, width_) || !comparable);
+                bandChanged &&
+                (ownCopy ? msvc::refreshBlock(now, kept, bytesPerPixel, x0, width_) || !comparable
+                         : !comparable || msvc::blockDiffers(now, before, bytesPerPixel, x0, width_));
             if (!changed && !key) {
                 writer.skip(1);
                 continue;
@@ -173,6 +182,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
     first_ = false;
     keyRequested_ = false;
     previousBits_ = bitsPerPixel;
+    ownCopyStale_ = !ownCopy;
     return std::vector<std::uint8_t>(output_.begin(), output_.begin() + static_cast<std::ptrdiff_t>(size));
 }
 

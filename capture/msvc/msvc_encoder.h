@@ -41,8 +41,13 @@ public:
     // changedRows (may be null), one flag per DIB row (bottom-up): rows not flagged are the same as in the
     // frame before, and their blocks are taken as unchanged without comparing them. The output is the same
     // as without it, as long as every changed row is flagged.
+    // lastPixels (may be null): the pixels given to the last call, still at hand and unchanged. Blocks are
+    // then compared with them, and the encoder keeps no copy of its own: a sweep of memory less a frame.
+    // The output is the same as without it; but a call without it after one with it finds the encoder's
+    // own copy out of date, and takes every block as changed.
     std::vector<std::uint8_t> encode(const std::uint8_t* pixels, int bitsPerPixel, bool* keyFrame,
-                                     const std::vector<bool>* changedRows = nullptr);
+                                     const std::vector<bool>* changedRows = nullptr,
+                                     const std::uint8_t* lastPixels = nullptr);
     // Makes the next frame a key frame, whatever the interval says (a caller that needs a place to seek to).
     void requestKeyFrame() { keyRequested_ = true; }
 
@@ -73,6 +78,7 @@ private:
     // The last frame's pixels as given, to find the blocks that changed; previousBits_ 0 until the first.
     std::vector<std::uint8_t> previous_;
     int previousBits_ = 0;
+    bool ownCopyStale_ = false;  // the last frame was compared with the caller's copy: previous_ lags
     std::vector<std::uint16_t> reconstruction_;
     // Per block, in stream order: its last code while the decoder still shows it and the source block has
     // not changed since it was made (size 0 otherwise), to be repeated in key frames.

@@ -98,17 +98,14 @@ void loadBlock(const BandRows& rows, int bitsPerPixel, int x0, int width, Block&
     }
 }
 
-bool refreshEdgeBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+bool edgeBlockDiffers(const BandRows& now, const BandRows& before, int bytesPerPixel, int x0, int width) {
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
     const std::size_t count = static_cast<std::size_t>(width - x0) * bytesPerPixel;
-    bool differs = false;
     for (int py = 0; py < 4; ++py) {
-        if (std::memcmp(now.row[py] + offset, kept.row[py] + offset, count) != 0) {
-            std::memcpy(kept.row[py] + offset, now.row[py] + offset, count);
-            differs = true;
-        }
+        if (std::memcmp(now.row[py] + offset, before.row[py] + offset, count) != 0)
+            return true;
     }
-    return differs;
+    return false;
 }
 
 }  // namespace zelq::msvc

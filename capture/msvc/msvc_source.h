@@ -8,6 +8,7 @@
 //
 // Pure functions on the caller's memory: any thread may call them.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -26,6 +27,10 @@ struct BandRows {
 struct KeptRows {
     std::uint8_t* row[4];
 };
+
+inline BandRows readOnly(const KeptRows& rows) {
+    return BandRows{{rows.row[0], rows.row[1], rows.row[2], rows.row[3]}};
+}
 
 // Geometry of a picture and of the grid of blocks it is coded in.
 struct Geometry {
@@ -51,39 +56,46 @@ struct Geometry {
 // column of a row narrower than the block.
 void loadBlock(const BandRows& rows, int bitsPerPixel, int x0, int width, Block& out);
 
-// Compares the block at x0 of a frame with the copy kept of the last one (same format and geometry) and,
-// where they differ, brings the copy up to date. True when the block changed. Inline: it runs for every
-// block of every row of blocks that changed at all.
-bool refreshEdgeBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width);
+// Whether the block at x0 of a frame differs from the same block of the last frame (same format and
+// geometry). Inline: it runs for every block of every row of blocks that changed at all.
+bool edgeBlockDiffers(const BandRows& now, const BandRows& before, int bytesPerPixel, int x0, int width);
 
 template <std::size_t Bytes>
-inline bool refreshWholeBlock(const BandRows& now, const KeptRows& kept, std::size_t offset) {
+inline bool wholeBlockDiffers(const BandRows& now, const BandRows& before, std::size_t offset) {
     // XOR word by word: far cheaper than four calls of memcmp for a few bytes each
     std::uint64_t difference = 0;
     for (int py = 0; py < 4; ++py) {
         std::uint64_t a[(Bytes + 7) / 8] = {}, b[(Bytes + 7) / 8] = {};
         std::memcpy(a, now.row[py] + offset, Bytes);
-        std::memcpy(b, kept.row[py] + offset, Bytes);
+        std::memcpy(b, before.row[py] + offset, Bytes);
         for (std::size_t k = 0; k < (Bytes + 7) / 8; ++k) difference |= a[k] ^ b[k];
     }
-    if (!difference)
-        return false;
-    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, Bytes);
-    return true;
+    return difference != 0;
 }
 
-inline bool refreshBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+inline bool blockDiffers(const BandRows& now, const BandRows& before, int bytesPerPixel, int x0, int width) {
     if (x0 + 4 > width)
-        return refreshEdgeBlock(now, kept, bytesPerPixel, x0, width);
+        return edgeBlockDiffers(now, before, bytesPerPixel, x0, width);
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
     switch (bytesPerPixel) {
         case 2:
-            return refreshWholeBlock<8>(now, kept, offset);
+            return wholeBlockDiffers<8>(now, before, offset);
         case 3:
-            return refreshWholeBlock<12>(now, kept, offset);
+            return wholeBlockDiffers<12>(now, before, offset);
         default:
-            return refreshWholeBlock<16>(now, kept, offset);
+            return wholeBlockDiffers<16>(now, before, offset);
     }
+}
+
+// Compares the block at x0 of a frame with the copy kept of the last one and, where they differ, brings
+// the copy up to date. True when the block changed.
+inline bool refreshBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+    if (!blockDiffers(now, readOnly(kept), bytesPerPixel, x0, width))
+        return false;
+    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
+    const std::size_t count = static_cast<std::size_t>(std::min(4, width - x0)) * bytesPerPixel;
+    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, count);
+    return true;
 }
 
 }  // namespace zelq::msvc

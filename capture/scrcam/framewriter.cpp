@@ -49,12 +49,15 @@ void FrameWriter::run() {
         // After a failed write the recording stops; what was queued behind it is not written.
         const bool write = !failed_;
         lock.unlock();
-        const bool written = write && write_(next.position, next.frame);
+        // last_ is touched only by this thread, so it can be read unlocked.
+        const bool written = write && write_(next.position, next.frame, last_ ? &last_ : nullptr);
         lock.lock();
-        if (written)
-            written_ = std::move(next.frame);
-        else
+        if (written) {
+            written_ = std::move(last_);
+            last_ = std::move(next.frame);
+        } else {
             failed_ = true;
+        }
         --inHand_;
         changed_.notify_all();
     }

@@ -8,6 +8,9 @@
 // while two are in hand, so a disk or encoder that stays slow still slows the loop down instead of piling
 // frames up. Writes run in the order submitted, one at a time; after a failed one, nothing more is written.
 //
+// The frame written last stays in hand until the next one is written, and each write is shown it: a
+// compressor that compares frames compares with it instead of copying every frame into one of its own.
+//
 // Thread rules: submit() and finish() are called by one thread (the recording worker); the write function
 // runs on the writer's own thread. The writer's thread ends when the writer is destroyed.
 
@@ -23,7 +26,8 @@ namespace zelq {
 
 class FrameWriter {
 public:
-    using Write = std::function<bool(int position, const Frame& frame)>;
+    // `last`: the frame written before this one, unchanged since; nullptr for the first.
+    using Write = std::function<bool(int position, const Frame& frame, const Frame* last)>;
     explicit FrameWriter(Write write);
     ~FrameWriter();
     FrameWriter(const FrameWriter&) = delete;
@@ -34,8 +38,8 @@ public:
     bool submit(int position, Frame& frame);
     // Waits until every frame handed over is written; false when any write failed.
     bool finish();
-    // The frame written last, if not taken yet (none otherwise), for the grab to fill again: a block of
-    // tens of megabytes is cheaper to reuse than to get fresh from the system each pass.
+    // The frame written before the last one, if not taken yet (none otherwise), for the grab to fill again:
+    // a block of tens of megabytes is cheaper to reuse than to get fresh from the system each pass.
     Frame takeWritten();
 
 private:
@@ -51,7 +55,8 @@ private:
     std::condition_variable changed_;
     std::deque<Queued> queue_;  // handed over, not yet being written
     int inHand_ = 0;            // handed over and not yet written: the queue and the one being written
-    Frame written_;
+    Frame last_;                // written last: the next write compares with it
+    Frame written_;             // written before it, to be taken
     bool failed_ = false;
     bool quit_ = false;
     std::thread thread_;  // last: started once everything it reads is built

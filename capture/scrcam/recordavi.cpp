@@ -138,7 +138,7 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
         // one position) leaves its changes to the next frame that is.
         ChangedSinceWritten changes;
         // Position n is encoded and written while position n + 1 is grabbed.
-        FrameWriter writer([&](int position, const Frame& f) {
+        FrameWriter writer([&](int position, const Frame& f, const Frame* last) {
             // The sound so far goes in before each frame: the two streams interleave about once a position.
             if (avi.sound) {
                 status = avi.sound->writeSettled(soundFramesFor(position + 1, PlaybackRate));
@@ -146,6 +146,9 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
                     return false;
             }
             AVIStreamHintChangedRows(avi.compressed, f.changedRows);
+            // Every frame of a recording has the format's size, so the last one can stand for the encoder's
+            // own copy of it.
+            AVIStreamHintLastFrame(avi.compressed, last ? last->pixels() : nullptr);
             status = AVIStreamWrite(avi.compressed, position, 1, f.pixels(), static_cast<LONG>(f.pixelBytes()), 0);
             return status == AVIERR_OK;
         });

@@ -107,6 +107,11 @@ void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows) {
         pavi->hintChangedRows(std::move(rows));
 }
 
+void AVIStreamHintLastFrame(const PAVISTREAM& pavi, const void* pixels) {
+    if (pavi)
+        pavi->hintLastFrame(pixels);
+}
+
 HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten) {
     if (plSampWritten)

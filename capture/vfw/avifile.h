@@ -95,6 +95,11 @@ HRESULT AVIStreamWrite(const PAVISTREAM& pavi, LONG lStart, LONG lSamples, const
 // those; its output is the same as without the hint as long as every changed row is flagged. An empty
 // list, or one of another length, says nothing. Used once, by the next write.
 void AVIStreamHintChangedRows(const PAVISTREAM& pavi, std::vector<bool> rows);
+// Also not a Windows call: the pixels of the frame written last to a compressed stream, which the caller
+// keeps unchanged until the next write returns. A compressor that compares frames compares with them
+// instead of keeping a copy of its own, which for a picture of tens of megabytes saves a sweep of memory
+// a frame. The output is the same. Used once, by the next write; hint every write or none.
+void AVIStreamHintLastFrame(const PAVISTREAM& pavi, const void* pixels);
 // Not Windows calls: a release cannot say that it failed, yet a recorder must know whether its file was
 // finished. AVIStreamFinish hands a compressed stream's remaining frames to the file now (frame-threaded
 // compressors hold several); AVIFileFinish writes the index and the final header counts now. Each answers

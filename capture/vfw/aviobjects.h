@@ -31,6 +31,8 @@ public:
     }
     // Rows of the next frame that may differ from the last one written (see AVIStreamHintChangedRows).
     virtual void hintChangedRows(std::vector<bool> /*rows*/) {}
+    // The frame written last, still at hand (see AVIStreamHintLastFrame).
+    virtual void hintLastFrame(const void* /*pixels*/) {}
     virtual void info(AVISTREAMINFO& out) const = 0;
     virtual LONG start() const { return 0; }
     virtual LONG length() const = 0;

@@ -1,6 +1,7 @@
 #include "capture/vfw/compressedstream.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "capture/vfw/averror.h"
 #include "capture/vfw/vfwlog.h"
@@ -61,6 +62,7 @@ HRESULT CompressedStream::setFormat(LONG pos, const BitmapInfoHeader* format, LO
 
 HRESULT CompressedStream::write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags,
                                 LONG* samplesWritten, LONG* bytesWritten) {
+    const void* lastFrame = std::exchange(lastFrame_, nullptr);
     if (!encoder_)
         return AVIERR_BADFORMAT;
     if (finished_)
@@ -76,6 +78,7 @@ HRESULT CompressedStream::write(LONG start, LONG samples, const void* buffer, LO
 
     HRESULT stored = AVIERR_OK;
     LONG bytes = 0;
+    encoder_->hintLastFrame(static_cast<const std::uint8_t*>(lastFrame));
     const int ret = encoder_->encode(static_cast<const std::uint8_t*>(buffer), start, flags & AVIIF_KEYFRAME,
                                      [&](AVPacket& packet) {
                                          bytes += packet.size;

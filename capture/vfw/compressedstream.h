@@ -21,6 +21,9 @@ public:
         if (encoder_)
             encoder_->hintChangedRows(std::move(rows));
     }
+    // Held here until the write it is for: a write refused before it reaches the encoder drops it, so a
+    // later write never compares with memory that may be gone.
+    void hintLastFrame(const void* pixels) override { lastFrame_ = pixels; }
     HRESULT write(LONG start, LONG samples, const void* buffer, LONG cb, DWORD flags, LONG* samplesWritten,
                   LONG* bytesWritten) override;
     void info(AVISTREAMINFO& out) const override;
@@ -36,6 +39,7 @@ private:
     bool finished_ = false;
     HRESULT finishResult_ = AVIERR_OK;
     std::int64_t next_ = 0;  // the first position the next frame may take
+    const void* lastFrame_ = nullptr;
 };
 
 }  // namespace zelq

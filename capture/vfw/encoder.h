@@ -46,6 +46,9 @@ public:
     // The DIB rows (bottom-up) of the next frame that may differ from the last one; an encoder that
     // compares frames may pass over the others. Encoders that do not compare ignore it.
     virtual void hintChangedRows(std::vector<bool> /*rows*/) {}
+    // The DIB rows given to the last encode, still at hand and unchanged, for the next encode only: an
+    // encoder that compares frames may compare with them instead of a copy of its own.
+    virtual void hintLastFrame(const std::uint8_t* /*pixels*/) {}
     // Hands over every frame the encoder still holds. Called once, after the last encode.
     virtual int flush(const PacketSink& sink) = 0;
 };

@@ -32,6 +32,7 @@ public:
 
     std::size_t maxFrameBytes() const override { return encoder_.maxFrameBytes(); }
     void hintChangedRows(std::vector<bool> rows) override { hint_ = std::move(rows); }
+    void hintLastFrame(const std::uint8_t* pixels) override { last_ = pixels; }
 
     int encode(const std::uint8_t* pixels, std::int64_t position, bool keyFrame,
                const PacketSink& sink) override {
@@ -40,8 +41,9 @@ public:
         bool key = false;
         std::vector<std::uint8_t> coded;
         try {
-            coded = encoder_.encode(pixels, bitCount_, &key, hint_.empty() ? nullptr : &hint_);
+            coded = encoder_.encode(pixels, bitCount_, &key, hint_.empty() ? nullptr : &hint_, last_);
             hint_.clear();
+            last_ = nullptr;
         } catch (const std::bad_alloc&) {
             return AVERROR(ENOMEM);
         } catch (const std::exception& e) {
@@ -68,7 +70,8 @@ private:
     MsvcEncoder encoder_;
     int bitCount_;
     AvPacketPtr packet_;
-    std::vector<bool> hint_;  // for the next encode only
+    std::vector<bool> hint_;              // for the next encode only
+    const std::uint8_t* last_ = nullptr;  // likewise
 };
 
 }  // namespace

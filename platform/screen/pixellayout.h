@@ -21,10 +21,19 @@ struct PixelLayout {
     std::size_t rowBytes(int width) const;
     // Layouts this converter can read: true colour at 16, 24 or 32 bits per pixel.
     bool supported() const;
+    // The usual screen: 32-bit words 0xXXRRGGBB in the host's byte order.
+    bool isPlainXrgb() const;
 };
 
 // Converts `width` pixels of one image row at `src` into `dst` as 0xffRRGGBB. The layout must be
 // supported().
 void convertRowToRgb32(const PixelLayout& layout, const std::uint8_t* src, std::uint32_t* dst, int width);
+
+// For a plain XRGB layout: converts a row as convertRowToRgb32 does into `rgb`, and in the same sweep
+// writes it into `dib` as a 32-bit DIB row (blue, green, red, 0). The DIB row is written past the cache
+// (it is next read by another thread, long after the cache has moved on), so call finishStreamedRows
+// before handing it over.
+void copyXrgbRowTwice(const std::uint8_t* src, std::uint32_t* rgb, std::uint32_t* dib, int width);
+void finishStreamedRows();
 
 }  // namespace zelq

@@ -118,7 +118,7 @@ bool PortalScreenSource::grab(int left, int top, int width, int height, QImage& 
 }
 
 bool PortalScreenSource::grabChanges(int left, int top, int width, int height, QImage& kept,
-                                     std::vector<QRect>* changed, const RowsLanded& landed) {
+                                     std::vector<QRect>* changed, const RowsLanded& landed, DibMirror*) {
     const QRect wanted(left, top, width, height);
     const bool keptIsOurs = wanted == tracked_ && reusable(kept, wanted.size());
     tracked_ = QRect();

@@ -41,7 +41,8 @@ public:
     void endRecording() override;
     bool grab(int left, int top, int width, int height, QImage& image) override;
     bool grabChanges(int left, int top, int width, int height, QImage& kept,
-                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {}) override;
+                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {},
+                     DibMirror* mirror = nullptr) override;
     bool pointerInPicture() const override;
     std::optional<QPoint> pointerPosition() override;
     std::optional<QPoint> cursorHotSpot() override;

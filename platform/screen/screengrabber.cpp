@@ -31,6 +31,8 @@ struct ScreenGrabber::Impl {
     QRect tracked;  // the rectangle whose picture the last grabChanges left; empty: none
     // Told of each strip of rows copied into an image, during a grabChanges that asked for it.
     const RowsLanded* landed = nullptr;
+    // Takes each row copied into an image as well, during a grabChanges that asked for it.
+    DibMirror* mirror = nullptr;
 };
 
 namespace {
@@ -193,14 +195,22 @@ bool ScreenGrabber::grabWhole(const QRect& wanted, QImage& kept, std::vector<QRe
 }
 
 bool ScreenGrabber::grabChanges(int left, int top, int width, int height, QImage& kept,
-                                std::vector<QRect>* changed, const RowsLanded& landed) {
-    // Only this call's reads are reported, however it ends.
+                                std::vector<QRect>* changed, const RowsLanded& landed, DibMirror* mirror) {
+    // Only this call's reads are reported and mirrored, however it ends.
     struct Listening {
-        const RowsLanded*& listener;
-        ~Listening() { listener = nullptr; }
-    } listening{d_->landed};
+        Impl& d;
+        ~Listening() {
+            d.landed = nullptr;
+            d.mirror = nullptr;
+        }
+    } listening{*d_};
     d_->landed = landed ? &landed : nullptr;
     const QRect wanted(left, top, width, height);
+    if (mirror && mirror->pixels && mirror->width == width && mirror->height == height &&
+        d_->layout.isPlainXrgb()) {
+        mirror->written = true;
+        d_->mirror = mirror;
+    }
     const bool keptIsOurs = wanted == d_->tracked && kept.size() == wanted.size() &&
                             kept.format() == QImage::Format_RGB32 && kept.isDetached();
     if (!keptIsOurs || !followsDamage() || refreshScreenSize())
@@ -263,17 +273,28 @@ namespace {
 constexpr int kStripRows = 16;
 
 void copyRows(const PixelLayout& layout, const std::uint8_t* src, QImage& image, QPoint at, const QSize& size,
-              const ScreenGrabber::RowsLanded* landed) {
+              const ScreenGrabber::RowsLanded* landed, DibMirror* mirror) {
     const std::size_t stride = layout.rowBytes(size.width());
     for (int top = 0; top < size.height(); top += kStripRows) {
         const int rows = std::min(kStripRows, size.height() - top);
         for (int y = top; y < top + rows; ++y) {
-            auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(at.y() + y)) + at.x();
-            convertRowToRgb32(layout, src + stride * static_cast<std::size_t>(y), dst, size.width());
+            const int row = at.y() + y;
+            auto* dst = reinterpret_cast<std::uint32_t*>(image.scanLine(row)) + at.x();
+            const std::uint8_t* from = src + stride * static_cast<std::size_t>(y);
+            if (mirror) {
+                // The DIB's rows run bottom-up.
+                std::uint8_t* dib =
+                    mirror->pixels + mirror->stride * static_cast<std::size_t>(mirror->height - 1 - row);
+                copyXrgbRowTwice(from, dst, reinterpret_cast<std::uint32_t*>(dib) + at.x(), size.width());
+            } else {
+                convertRowToRgb32(layout, from, dst, size.width());
+            }
         }
         if (landed)
             (*landed)(QRect(at.x(), at.y() + top, size.width(), rows));
     }
+    if (mirror)
+        finishStreamedRows();
 }
 
 }  // namespace
@@ -310,7 +331,7 @@ bool ScreenGrabber::fetchShared(const QRect& onScreen, QImage& image, QPoint at)
         const int top = static_cast<int>(band) * bandRows;
         const int rows = std::min(bandRows, onScreen.height() - top);
         copyRows(d_->layout, segment + rowBytes * static_cast<std::size_t>(top), image, at + QPoint(0, top),
-                 QSize(onScreen.width(), rows), d_->landed);
+                 QSize(onScreen.width(), rows), d_->landed, d_->mirror);
     }
     return read;
 }
@@ -329,7 +350,7 @@ bool ScreenGrabber::fetchPlain(const QRect& onScreen, QImage& image, QPoint at) 
         d_->layout.rowBytes(onScreen.width()) * static_cast<std::size_t>(onScreen.height());
     if (static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < needed)
         return false;
-    copyRows(d_->layout, xcb_get_image_data(reply.get()), image, at, onScreen.size(), d_->landed);
+    copyRows(d_->layout, xcb_get_image_data(reply.get()), image, at, onScreen.size(), d_->landed, d_->mirror);
     return true;
 }
 

@@ -64,9 +64,12 @@ public:
     // parts of `kept` that were read, in its own coordinates: its whole rectangle after a whole read.
     // `landed` (if given) hears of each strip of rows of `kept` as soon as it has been read (in kept's
     // coordinates), while its bytes are still in the processor's cache: a caller that converts what was
-    // read does it there far cheaper than in a second sweep over a picture of tens of megabytes.
+    // read does it there far cheaper than in a second sweep over a picture of tens of megabytes. On the
+    // usual screen (32-bit pixels, 0xXXRRGGBB) each row also goes into `mirror` as it is read, when its
+    // size is the rectangle's: cheaper again, since nothing is read back.
     bool grabChanges(int left, int top, int width, int height, QImage& kept,
-                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {}) override;
+                     std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {},
+                     DibMirror* mirror = nullptr) override;
     // Whether grabChanges can read only what changed (the server has DAMAGE and XFixes regions).
     bool followsDamage();
 

@@ -13,6 +13,8 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -20,6 +22,17 @@
 #include "platform/desktopsession.h"
 
 namespace zelq {
+
+// The pixel rows of a 32-bit DIB of `kept`'s size (bottom-up, blue, green, red, 0 per pixel), to take
+// what a grab copies into `kept` in the same sweep: reading a picture of tens of megabytes back out of
+// `kept` to convert it costs as much again.
+struct DibMirror {
+    std::uint8_t* pixels = nullptr;  // the first byte of the bottom row
+    std::size_t stride = 0;          // bytes from one row to the next
+    int width = 0;
+    int height = 0;
+    bool written = false;  // set by a source that writes it
+};
 
 class ScreenSource {
 public:
@@ -49,10 +62,12 @@ public:
     virtual bool grab(int left, int top, int width, int height, QImage& image) = 0;
     // Keeps `kept` equal to what grab() would give, copying only what changed since the last call where
     // the source can tell. `changed` (if given) receives the parts of `kept` that were copied, in its own
-    // coordinates; `landed` (if given) hears of each part as soon as it has been copied.
+    // coordinates; `landed` (if given) hears of each part as soon as it has been copied. A source that can
+    // also writes each part into `mirror` (if given) as it copies it, and then sets mirror->written.
     using RowsLanded = std::function<void(const QRect& strip)>;
     virtual bool grabChanges(int left, int top, int width, int height, QImage& kept,
-                             std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {}) = 0;
+                             std::vector<QRect>* changed = nullptr, const RowsLanded& landed = {},
+                             DibMirror* mirror = nullptr) = 0;
 
     // Whether the pictures already show the pointer (the desktop drew it): then no arrow is drawn in.
     virtual bool pointerInPicture() const { return false; }

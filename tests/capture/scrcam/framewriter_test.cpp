@@ -9,19 +9,23 @@
 
 using namespace zelq;
 
-// Frames are written in the order handed over, at most two are in hand (a third waits), the written
-// frame comes back for reuse, and after a failed write nothing more is written or taken.
+// Frames are written in the order handed over, at most two are in hand (a third waits), each write is
+// shown the frame written before it, that one comes back for reuse once the next is written, and after a
+// failed write nothing more is written or taken.
 TEST(FrameWriter, WritesInOrderHoldsTwoAndStopsAtAFailure) {
     std::mutex gate;  // held: the write under way cannot end
     std::vector<int> written;
+    std::vector<const std::byte*> shown;  // the last frame each write was shown
     std::unique_lock hold(gate);
-    FrameWriter writer([&](int position, const Frame&) {
+    FrameWriter writer([&](int position, const Frame&, const Frame* last) {
         std::lock_guard pass(gate);
         written.push_back(position);
+        shown.push_back(last ? last->data() : nullptr);
         return position != 3;
     });
     Frame a = Frame::allocate(2, 2, 32), b = Frame::allocate(2, 2, 32), c = Frame::allocate(2, 2, 32);
     const std::byte* firstBlock = a.data();
+    const std::byte* secondBlock = b.data();
     ASSERT_TRUE(writer.submit(1, a));
     ASSERT_TRUE(writer.submit(2, b));
     EXPECT_FALSE(a);
@@ -31,9 +35,10 @@ TEST(FrameWriter, WritesInOrderHoldsTwoAndStopsAtAFailure) {
     EXPECT_TRUE(third.get());
     EXPECT_FALSE(writer.finish());  // position 3 failed
     EXPECT_EQ(written, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(shown, (std::vector<const std::byte*>{nullptr, firstBlock, secondBlock}));
     const Frame back = writer.takeWritten();
     EXPECT_TRUE(back);
-    EXPECT_NE(back.data(), firstBlock);  // the last written, position 2's
+    EXPECT_EQ(back.data(), firstBlock);  // position 2's is still the last written
     EXPECT_FALSE(writer.takeWritten());
 
     Frame d = Frame::allocate(2, 2, 32);
