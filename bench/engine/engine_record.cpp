@@ -5,6 +5,8 @@
 // Usage (on the display in $DISPLAY):
 //   engine_record grab
 //       prints: memcpy ms, whole grab ms, grab of what changed 1/60 s after the last ms (medians of 50)
+//   engine_record passes
+//       prints what a pass costs each thread, two ways each (see passcosts.h)
 //   engine_record FPS SECONDS FILE [none|computer|microphone|both]
 //       records with MSVC at MsPerFrame 1000 / FPS and PlaybackRate FPS, with the sound chosen (none by
 //       default, from the sound server of $PULSE_SERVER or the desktop's); prints on one line: frames
@@ -23,6 +25,7 @@
 #include "bench/engine/answeringdialogs.h"
 #include "bench/engine/enginerun.h"
 #include "bench/engine/grabfigures.h"
+#include "bench/engine/passcosts.h"
 #include "capture/scrcam/scrcam.h"
 #include "platform/clock.h"
 #include "platform/screen/screengrabber.h"
@@ -70,15 +73,17 @@ int main(int argc, char** argv) {
     }
     if (args.size() == 2 && args.at(1) == QLatin1String("grab"))
         return grabFigures(screen);
+    if (args.size() == 2 && args.at(1) == QLatin1String("passes"))
+        return printPassCosts(screen);
     const bool recording = args.size() == 4 || args.size() == 5;
     const int fps = recording ? args.at(1).toInt() : 0;
     const int seconds = recording ? args.at(2).toInt() : 0;
     const QStringList sounds{"none", "computer", "microphone", "both"};
     const auto sound = static_cast<int>(args.size() == 5 ? sounds.indexOf(args.at(4)) : 0);
     if (fps < 1 || fps > 1000 || seconds < 1 || sound < 0) {
-        std::fprintf(
-            stderr,
-            "usage: engine_record grab | engine_record FPS SECONDS FILE [none|computer|microphone|both]\n");
+        std::fprintf(stderr,
+                     "usage: engine_record grab | engine_record passes | engine_record FPS SECONDS FILE "
+                     "[none|computer|microphone|both]\n");
         return 2;
     }
     AnsweringDialogs dialogs;

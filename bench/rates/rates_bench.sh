@@ -4,10 +4,12 @@
 # on the same screen in the same run. Three screens: still (the bare desktop), scroll (an xterm filling
 # the screen, scrolling text about 60 lines a second) and pattern (engine_pattern: every pixel changes
 # about 30 times a second). For each screen it also prints what one frame costs to read: a memcpy of the
-# same bytes, a whole grab, a grab of what changed.
+# same bytes, a whole grab, a grab of what changed; and what a pass costs each thread of a recording, two
+# ways each (engine_record passes).
 #
 # Columns: frames stored, empty positions (ffprobe's length less its packets), CPU per cent of one core
-# (user + system of the recording process, all threads), file size.
+# (user + system of the recording process, all threads), the X server's CPU over the same recording (it
+# copies the screen for every recorder), file size.
 #
 # Usage: bench/rates/rates_bench.sh [build dir] [seconds] [cell ...]
 #   build dir: a debug build (it has the benches), default build/debug; seconds per recording, default 30;
@@ -54,23 +56,31 @@ for i in itertools.count():
   esac
 }
 
+# CPU seconds (user + system) the X server has used so far, in clock ticks.
+xticks() { awk '{ print $14 + $15 }' "/proc/$xvfb_pid/stat"; }
+# Per cent of one core for ticks used over wall seconds.
+xshare() { awk -v t="$1" -v hz="$(getconf CLK_TCK)" -v d="$2" 'BEGIN { printf "%.1f", t * 100 / hz / d }'; }
+
 probe() { ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_frames,nb_read_packets -of csv=p=0 "$1"; }
 size_mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
-row() {  # recorder, file, cpu %
+row() {  # recorder, file, cpu %, X server cpu %
   local length packets
   IFS=, read -r length packets < <(probe "$2")
-  printf '  %-24s %7d %7d %7s %% %8s MB\n' "$1" "$packets" "$((length - packets))" "$3" "$(size_mb "$2")"
+  printf '  %-24s %7d %7d %7s %% %7s %% %8s MB\n' "$1" "$packets" "$((length - packets))" "$3" "$4" "$(size_mb "$2")"
   rm -f "$2"
 }
 ffmpeg_row() {  # name, rate, width, height, codec args...
   local name=$1 rate=$2 w=$3 h=$4
   shift 4
   TIMEFORMAT='%U %S'
+  local x0
+  x0=$(xticks)
   { time ffmpeg -v error -f x11grab -framerate "$rate" -video_size "${w}x${h}" -i "$DISPLAY" -t "$seconds" "$@" \
     -y "$work/peer.avi" >/dev/null 2>&1; } 2>"$work/time"
   local user sys
   read -r user sys <"$work/time"
-  row "$name" "$work/peer.avi" "$(awk -v u="$user" -v s="$sys" -v d="$seconds" 'BEGIN { printf "%.1f", (u + s) * 100 / d }')"
+  row "$name" "$work/peer.avi" "$(awk -v u="$user" -v s="$sys" -v d="$seconds" 'BEGIN { printf "%.1f", (u + s) * 100 / d }')" \
+    "$(xshare $(($(xticks) - x0)) "$seconds")"
 }
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg); $seconds s a recording"
@@ -86,11 +96,15 @@ for cell in "${cells[@]}"; do
     read -r copy grab changes < <("$record" grab)
     echo
     echo "== ${w}x$h, $screen: one frame: memcpy $copy ms, whole grab $grab ms, grab of what changed $changes ms"
-    printf '  %-24s %7s %7s %9s %11s\n' recorder frames empty CPU size
+    read -r after through own last < <("$record" passes)
+    echo "   a pass, thread CPU: grab converting afterwards $after ms, writing through $through ms;" \
+      "encoder with its own copy $own ms, with the last frame $last ms"
+    printf '  %-24s %7s %7s %9s %9s %11s\n' recorder frames empty CPU "X server" size
   fi
   echo " -- $rate positions a second"
-  read -r _ _ cpu _ < <("$record" "$rate" "$seconds" "$work/ours.avi" 2>"$work/ours.log") || { cat "$work/ours.log" >&2; exit 1; }
-  row "engine (MSVC)" "$work/ours.avi" "$cpu"
+  x0=$(xticks)
+  read -r _ _ cpu wall < <("$record" "$rate" "$seconds" "$work/ours.avi" 2>"$work/ours.log") || { cat "$work/ours.log" >&2; exit 1; }
+  row "engine (MSVC)" "$work/ours.avi" "$cpu" "$(xshare $(($(xticks) - x0)) "$wall")"
   ffmpeg_row "ffmpeg msvideo1" "$rate" "$w" "$h" -c:v msvideo1
   ffmpeg_row "ffmpeg libx264 ultrafast" "$rate" "$w" "$h" -c:v libx264 -preset ultrafast
 done
