@@ -98,6 +98,15 @@ void loadBlock(const BandRows& rows, int bitsPerPixel, int x0, int width, Block&
     }
 }
 
+bool refreshEdgeBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+    if (!edgeBlockDiffers(now, readOnly(kept), bytesPerPixel, x0, width))
+        return false;
+    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
+    const std::size_t count = static_cast<std::size_t>(width - x0) * bytesPerPixel;
+    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, count);
+    return true;
+}
+
 bool edgeBlockDiffers(const BandRows& now, const BandRows& before, int bytesPerPixel, int x0, int width) {
     const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
     const std::size_t count = static_cast<std::size_t>(width - x0) * bytesPerPixel;

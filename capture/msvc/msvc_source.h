@@ -8,7 +8,6 @@
 //
 // Pure functions on the caller's memory: any thread may call them.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -89,13 +88,29 @@ inline bool blockDiffers(const BandRows& now, const BandRows& before, int bytesP
 
 // Compares the block at x0 of a frame with the copy kept of the last one and, where they differ, brings
 // the copy up to date. True when the block changed.
-inline bool refreshBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
-    if (!blockDiffers(now, readOnly(kept), bytesPerPixel, x0, width))
+template <std::size_t Bytes>
+inline bool refreshWholeBlock(const BandRows& now, const KeptRows& kept, std::size_t offset) {
+    if (!wholeBlockDiffers<Bytes>(now, readOnly(kept), offset))
         return false;
-    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
-    const std::size_t count = static_cast<std::size_t>(std::min(4, width - x0)) * bytesPerPixel;
-    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, count);
+    // A size known here is a few moves; a size known only at run time is a call per row.
+    for (int py = 0; py < 4; ++py) std::memcpy(kept.row[py] + offset, now.row[py] + offset, Bytes);
     return true;
+}
+
+bool refreshEdgeBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width);
+
+inline bool refreshBlock(const BandRows& now, const KeptRows& kept, int bytesPerPixel, int x0, int width) {
+    if (x0 + 4 > width)
+        return refreshEdgeBlock(now, kept, bytesPerPixel, x0, width);
+    const std::size_t offset = static_cast<std::size_t>(x0) * bytesPerPixel;
+    switch (bytesPerPixel) {
+        case 2:
+            return refreshWholeBlock<8>(now, kept, offset);
+        case 3:
+            return refreshWholeBlock<12>(now, kept, offset);
+        default:
+            return refreshWholeBlock<16>(now, kept, offset);
+    }
 }
 
 }  // namespace zelq::msvc
