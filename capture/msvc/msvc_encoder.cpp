@@ -58,6 +58,21 @@ private:
     bool anySkipped_ = false;
 };
 
+// The four rows of a block in the decoder's picture, side by side in `words` (the order of Block). Two
+// rows go into one 16-byte store: blockError reads them 16 bytes at a time, and a load that spans two
+// smaller stores cannot take its bytes from them and waits for both to reach the cache, which was a third
+// of the encoder's time on a picture that changes everywhere.
+void gatherShown(const std::uint16_t* const rows[4], int x0, std::uint16_t* words) {
+    using TwoRows = std::uint64_t __attribute__((vector_size(16)));
+    for (int h = 0; h < 2; ++h) {
+        std::uint64_t lower, upper;
+        std::memcpy(&lower, rows[2 * h] + x0, sizeof lower);
+        std::memcpy(&upper, rows[2 * h + 1] + x0, sizeof upper);
+        const TwoRows pair = {lower, upper};
+        std::memcpy(words + 8 * h, &pair, sizeof pair);
+    }
+}
+
 }  // namespace
 
 MsvcEncoder::MsvcEncoder(const MsvcEncoderOptions& options)
@@ -155,7 +170,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
             // lambda each, than leaving it: a grainy picture need not be coded anew for its grain.
             int shownError = 0;
             if (!key) {
-                for (int py = 0; py < 4; ++py) std::memcpy(shownWords + 4 * py, shownRows[py] + x0, 8);
+                gatherShown(shownRows, x0, shownWords);
                 shownError = msvc::blockError(block, shownWords);
             }
             const bool skip =
