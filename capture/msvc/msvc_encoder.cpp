@@ -27,7 +27,10 @@ public:
     }
     void code(const std::uint8_t* bytes, int size) {
         flushSkips();
-        std::memcpy(at_, bytes, static_cast<std::size_t>(size));
+        // Always the longest code's bytes, a size the compiler copies in a few moves: what lies past
+        // this code is written over by the next one or is past the frame's end, and the buffer has room
+        // for the longest code for every block.
+        std::memcpy(at_, bytes, msvc::kMaxBlockCodeBytes);
         at_ += size;
     }
     // Ends the frame with the skips still pending, so that the decoder meets a code for every block, and a
@@ -184,7 +187,7 @@ std::vector<std::uint8_t> MsvcEncoder::encode(const std::uint8_t* pixels, int bi
             if (key)
                 msvc::codeBlock(block, lambda_, code);
             writer.code(code.bytes, code.size);
-            std::memcpy(saved, code.bytes, static_cast<std::size_t>(code.size));
+            std::memcpy(saved, code.bytes, msvc::kMaxBlockCodeBytes);
             savedSize_[n] = static_cast<std::uint8_t>(code.size);
             for (int py = 0; py < 4; ++py) std::memcpy(shownRows[py] + x0, code.pixels + 4 * py, 8);
         }
