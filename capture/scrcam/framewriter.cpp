@@ -28,7 +28,11 @@ bool FrameWriter::submit(int position, Frame& frame) {
 
 Frame FrameWriter::takeWritten() {
     std::lock_guard lock(mutex_);
-    return std::move(written_);
+    if (written_.empty())
+        return {};
+    Frame newest = std::move(written_.back());
+    written_.pop_back();
+    return newest;
 }
 
 bool FrameWriter::finish() {
@@ -53,7 +57,10 @@ void FrameWriter::run() {
         const bool written = write && write_(next.position, next.frame, last_ ? &last_ : nullptr);
         lock.lock();
         if (written) {
-            written_ = std::move(last_);
+            if (last_)
+                written_.push_back(std::move(last_));
+            if (written_.size() > kWrittenKept)
+                written_.pop_front();
             last_ = std::move(next.frame);
         } else {
             failed_ = true;

@@ -38,8 +38,10 @@ public:
     bool submit(int position, Frame& frame);
     // Waits until every frame handed over is written; false when any write failed.
     bool finish();
-    // The frame written before the last one, if not taken yet (none otherwise), for the grab to fill again:
-    // a block of tens of megabytes is cheaper to reuse than to get fresh from the system each pass.
+    // The newest frame written before the last one and not taken yet (none otherwise), for the grab to fill
+    // again: a block of tens of megabytes is cheaper to reuse than to get fresh from the system, which
+    // maps it anew and clears every page on first touch. Two are kept, so that a pass that finds none
+    // written since the last (the encoder was a little late) takes one written two passes before.
     Frame takeWritten();
 
 private:
@@ -55,8 +57,9 @@ private:
     std::condition_variable changed_;
     std::deque<Queued> queue_;  // handed over, not yet being written
     int inHand_ = 0;            // handed over and not yet written: the queue and the one being written
-    Frame last_;                // written last: the next write compares with it
-    Frame written_;             // written before it, to be taken
+    static constexpr std::size_t kWrittenKept = 2;
+    Frame last_;                 // written last: the next write compares with it
+    std::deque<Frame> written_;  // written before it, to be taken, the newest at the back
     bool failed_ = false;
     bool quit_ = false;
     std::thread thread_;  // last: started once everything it reads is built

@@ -46,3 +46,18 @@ TEST(FrameWriter, WritesInOrderHoldsTwoAndStopsAtAFailure) {
     EXPECT_TRUE(d);  // not taken
     EXPECT_EQ(written, (std::vector<int>{1, 2, 3}));
 }
+
+// Frames written and not taken wait for the grab, the newest first, two at most: the oldest goes.
+TEST(FrameWriter, KeepsTheTwoNewestFramesWrittenBeforeTheLastForTheGrab) {
+    FrameWriter writer([](int, const Frame&, const Frame*) { return true; });
+    std::vector<const std::byte*> blocks;
+    for (int position = 1; position <= 4; ++position) {
+        Frame f = Frame::allocate(2, 2, 32);
+        blocks.push_back(f.data());
+        ASSERT_TRUE(writer.submit(position, f));
+    }
+    ASSERT_TRUE(writer.finish());
+    EXPECT_EQ(writer.takeWritten().data(), blocks[2]);  // position 4's is the last, kept for the next write
+    EXPECT_EQ(writer.takeWritten().data(), blocks[1]);
+    EXPECT_FALSE(writer.takeWritten());
+}
