@@ -39,6 +39,8 @@ if ! $program_only; then
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon
+    # a peer recorder beside ffmpeg in the recording benches (bench/rates, bench/program)
+    simplescreenrecorder
   )
 fi
 

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The recording engine, with its frame window, recording a whole private X screen at 10, 30 and 60
-# positions a second, beside ffmpeg's x11grab with msvideo1 and with libx264 (ultrafast) at the same rate
-# on the same screen in the same run. Three screens: still (the bare desktop), scroll (an xterm filling
-# the screen, scrolling text about 60 lines a second) and pattern (engine_pattern: every pixel changes
-# about 30 times a second). For each screen it also prints what one frame costs to read: a memcpy of the
-# same bytes, a whole grab, a grab of what changed.
+# positions a second, beside ffmpeg's x11grab with msvideo1 and with libx264 (ultrafast) and
+# SimpleScreenRecorder with its H.264 defaults at the same rate on the same screen in the same run.
+# Three screens: still (the bare desktop), scroll (an xterm filling the screen, scrolling text about 60
+# lines a second) and pattern (engine_pattern: every pixel changes about 30 times a second). For each
+# screen it also prints what one frame costs to read: a memcpy of the same bytes, a whole grab, a grab of
+# what changed.
 #
 # Columns: frames stored, empty positions (ffprobe's length less its packets), CPU per cent of one core
-# (user + system of the recording process, all threads), file size.
+# (user + system of the recording process, all threads), file size; SimpleScreenRecorder's row adds the X
+# server's share over its recording and the capture rate its own statistics measured, and a line gives
+# the ratio of our CPU to its.
 #
 # Usage: bench/rates/rates_bench.sh [build dir] [seconds] [cell ...]
 #   build dir: a debug build (it has the benches), default build/debug; seconds per recording, default 30;
@@ -29,6 +32,8 @@ pattern=$build/bench/engine/engine_pattern
 work=$(mktemp -d)
 # shellcheck source=../xdisplay.sh
 . "$here/bench/xdisplay.sh"
+# shellcheck source=../ssr.sh
+. "$here/bench/ssr.sh"
 stop_screen() {
   for p in ${scene_pid:-} ${wm_pid:-} ${xvfb_pid:-}; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
@@ -54,12 +59,17 @@ for i in itertools.count():
   esac
 }
 
-probe() { ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_frames,nb_read_packets -of csv=p=0 "$1"; }
+probe() {
+  case "$1" in
+    *.mkv) ssr_probe "$1" "$rate" ;;
+    *) ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_frames,nb_read_packets -of csv=p=0 "$1" ;;
+  esac
+}
 size_mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1048576 }'; }
-row() {  # recorder, file, cpu %
+row() {  # recorder, file, cpu %[, note]
   local length packets
   IFS=, read -r length packets < <(probe "$2")
-  printf '  %-24s %7d %7d %7s %% %8s MB\n' "$1" "$packets" "$((length - packets))" "$3" "$(size_mb "$2")"
+  printf '  %-24s %7d %7d %7s %% %8s MB%s\n' "$1" "$packets" "$((length - packets))" "$3" "$(size_mb "$2")" "${4:+  $4}"
   rm -f "$2"
 }
 ffmpeg_row() {  # name, rate, width, height, codec args...
@@ -93,6 +103,9 @@ for cell in "${cells[@]}"; do
   row "engine (MSVC)" "$work/ours.avi" "$cpu"
   ffmpeg_row "ffmpeg msvideo1" "$rate" "$w" "$h" -c:v msvideo1
   ffmpeg_row "ffmpeg libx264 ultrafast" "$rate" "$w" "$h" -c:v libx264 -preset ultrafast
+  ssr_record 0 0 "$w" "$h" "$rate" "$seconds" "$work/ssr.mkv" "$work" || exit 1
+  row "SSR H.264 superfast" "$work/ssr.mkv" "$ssr_cpu" "X server $ssr_xshare %, its statistics $ssr_rate_in in/s"
+  printf '  %-24s %23s\n' "CPU ours / SSR" "$(ssr_ratio "$cpu" "$ssr_cpu")"
 done
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
