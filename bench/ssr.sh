@@ -12,12 +12,22 @@
 #   Sets ssr_cpu (per cent of one core: user + system of its process, all threads, from the moment its
 #   statistics say it records until the file is closed, over the seconds from that moment to
 #   "record-save"), ssr_xshare (the X server's share over those seconds, $xvfb_pid) and ssr_rate_in (the capture rate its own statistics measured last).
-#   Returns non-zero, with its log on stderr, when it does not start recording.
+#   Returns non-zero, with its log on stderr, when it does not start recording within 30 s or does not
+#   close its file within 120 s.
 # ssr_ratio A B
 #   prints A / B to two places (0 when B is 0): our CPU over a peer's.
 # ssr_probe FILE RATE
 #   prints "positions,packets" like the AVI rows' probe: Matroska keeps no length, so the positions are
 #   counted from the first to the last packet's time.
+
+# Ends it by force and shows its log, when it did not start recording or did not close its file in time.
+ssr_fail() {
+  kill "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+  exec {ssr_in}>&-
+  cat "$2" >&2
+  return 1
+}
 
 ssr_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 
@@ -57,13 +67,12 @@ EOF
   local pid=$!
   # Held open for the whole run: its standard input ends (and it complains) when the last writer closes.
   exec {ssr_in}>"$fifo"
-  for _ in $(seq 300); do grep -qP '^recording\t1' "$stats" 2>/dev/null && break; sleep 0.1; done
-  if ! grep -qP '^recording\t1' "$stats" 2>/dev/null; then
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-    exec {ssr_in}>&-
-    cat "$log" >&2
-    return 1
-  fi
+  for _ in $(seq 300); do
+    grep -qP '^recording\t1' "$stats" 2>/dev/null && break
+    kill -0 "$pid" 2>/dev/null || break # it gave up: no display, a setting it refused
+    sleep 0.1
+  done
+  grep -qP '^recording\t1' "$stats" 2>/dev/null || { ssr_fail "$pid" "$log"; return 1; }
   local a xa xb t0 t1
   a=$(ssr_ticks "$pid"); xa=$(ssr_ticks "$xvfb_pid"); t0=$EPOCHREALTIME
   sleep "$seconds"
@@ -72,9 +81,12 @@ EOF
   echo record-save >&"$ssr_in"
   # It deletes its statistics when the recording page closes, after the encoder's last frame is written.
   for _ in $(seq 1200); do [ -e "$stats" ] || break; sleep 0.1; done
+  [ ! -e "$stats" ] || { ssr_fail "$pid" "$log"; return 1; }
   local b tck
   b=$(ssr_ticks "$pid"); tck=$(getconf CLK_TCK)
   echo quit >&"$ssr_in"
+  for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill "$pid" 2>/dev/null || true
   wait "$pid" || true
   exec {ssr_in}>&-
   local s
