@@ -11,7 +11,8 @@
 #   holds only encoders of the pixel formats it converts to, so neither msvideo1 (RGB555) nor qtrle.
 #   Sets ssr_cpu (per cent of one core: user + system of its process, all threads, from the moment its
 #   statistics say it records until the file is closed, over the seconds from that moment to
-#   "record-save"), ssr_xshare (the X server's share over those seconds, $xvfb_pid) and ssr_rate_in (the capture rate its own statistics measured last).
+#   "record-save"), ssr_xshare (the X server's share over those seconds; the caller's $xvfb_pid) and
+#   ssr_rate_in (the capture rate its own statistics measured last).
 #   Returns non-zero, with its log on stderr, when it does not start recording within 30 s or does not
 #   close its file within 120 s.
 # ssr_ratio A B
@@ -91,9 +92,12 @@ EOF
   exec {ssr_in}>&-
   local s
   s=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
-  ssr_cpu=$(awk -v a="$a" -v b="$b" -v s="$s" -v t="$tck" 'BEGIN { printf "%.1f", (b - a) * 100 / (s * t) }')
-  ssr_xshare=$(awk -v a="$xa" -v b="$xb" -v s="$s" -v t="$tck" 'BEGIN { printf "%.1f", (b - a) * 100 / (s * t) }')
+  ssr_cpu=$(ssr_share "$a" "$b" "$s" "$tck")
+  ssr_xshare=$(ssr_share "$xa" "$xb" "$s" "$tck")
 }
+
+# Per cent of one core used between tick counts $1 and $2 over $3 seconds, $4 ticks a second.
+ssr_share() { awk -v a="$1" -v b="$2" -v s="$3" -v t="$4" 'BEGIN { printf "%.1f", (b - a) * 100 / (s * t) }'; }
 
 ssr_probe() {
   ffprobe -v error -select_streams v:0 -show_entries packet=pts_time -of csv=p=0 "$1" |
