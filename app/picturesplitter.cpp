@@ -9,8 +9,9 @@ namespace {
 // Frames decoded ahead of the writer: enough to keep both threads busy, few enough that memory does not
 // grow with the recording (a 1080p picture is 6 MB).
 constexpr std::size_t kDecodedAhead = 2;
-// Pictures written ahead of the list: a cancel takes effect within these.
-constexpr int kWrittenAhead = 4;
+// Pictures written ahead of the list: a cancel takes effect within these, and a window thread that a
+// busy machine runs late does not hold the writer up at once.
+constexpr int kWrittenAhead = 8;
 
 }  // namespace
 
