@@ -172,6 +172,11 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     };
     connect(&splitter, &PictureSplitter::pictureWritten, &splitter,
             [&](int, const QString& name, const QString& file, const QImage& preview) {
+                lastFile = file;
+                lastPreviewed = !preview.isNull();
+                // The live view first, so that it shows the picture the list is about to name.
+                if (lastPreviewed)
+                    BitmapImage->setPixmap(QPixmap::fromImage(preview));
                 addPictureItem(name, file);
                 splitter.listed();
                 // An insertion throws the list's layout away until the list lays itself out again, which
@@ -179,10 +184,7 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
                 // would draw it empty. It is laid out at once (cheap: every item has the same size) and
                 // drawn with the live view.
                 BitmapListBox->doItemsLayout();
-                lastFile = file;
-                lastPreviewed = !preview.isNull();
                 if (lastPreviewed) {
-                    BitmapImage->setPixmap(QPixmap::fromImage(preview));
                     BitmapListBox->viewport()->repaint();
                     previewShown.restart();
                     previewAsked = false;

@@ -73,6 +73,10 @@ TEST_F(MainWindowTest, SplittingWritesBmpFilesThatMatchFfmpegsDecode) {
     TFrmScreenCam& w = open();
     w.show();
     dialogs.answerPicker(path);
+    QList<QImage> shown;  // the live view as each picture is listed
+    QObject::connect(w.BitmapListBox->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
+        shown << w.BitmapImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    });
     QTest::mouseClick(w.BtnAVIToPIC, Qt::LeftButton);
 
     EXPECT_TRUE(w.PicPanelOpen);
@@ -109,6 +113,11 @@ TEST_F(MainWindowTest, SplittingWritesBmpFilesThatMatchFfmpegsDecode) {
         ASSERT_FALSE(ours.isNull()) << name.toStdString();
         EXPECT_EQ(ours, bmpPicture(ref + QStringLiteral("/F%1.bmp").arg(i, 2, 10, QLatin1Char('0')))) << i;
     }
+    // The live view shows the first picture upright as it is listed, and the last one at the end.
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[0], bmpPicture(img + "Frame01.BMP"));
+    EXPECT_EQ(w.BitmapImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              bmpPicture(img + "Frame03.BMP"));
 
     // One picture previews it; two selected clear the preview.
     QTest::mouseClick(w.BitmapListBox->viewport(), Qt::LeftButton, {},
