@@ -9,8 +9,9 @@
 // cancel from the window prompt: it stops the split within those few pictures).
 //
 // Threads: constructed, started, cancelled and destroyed on the window's thread; the signals are
-// delivered there, in the order of the pictures. The destructor stops both threads and waits for them;
-// neither waits on the window's thread, so that cannot deadlock.
+// delivered there, in the order of the pictures. The destructor stops both threads and waits for them.
+// The writer waits for the window's thread only through listed(), and every wait also ends on a stop,
+// which the destructor sets before it waits: it cannot deadlock.
 #include <QImage>
 #include <QObject>
 #include <QString>
