@@ -39,6 +39,8 @@ if ! $program_only; then
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon
+    # the player bench's peer: mpv playing the same files into a window of the panel's size
+    mpv
   )
 fi
 

@@ -29,6 +29,11 @@ bool PictureScaler::convert(const AVFrame& frame, int width, int height, std::ui
 }
 
 bool PictureScaler::scale(const AVFrame& frame, int width, int height, Picture& out) {
+    if (frame.format == AV_PIX_FMT_RGB555LE) {
+        rgb555_.scale(frame.data[0], frame.linesize[0], width, height, out.pixels.get(), out.stride,
+                      out.width, out.height);
+        return true;
+    }
     const bool sameSize = out.width == width && out.height == height;
     if (sameSize || !isRgb(static_cast<AVPixelFormat>(frame.format)))
         return convert(frame, width, height, out.pixels.get(), out.stride, out.width, out.height);
