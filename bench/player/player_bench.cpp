@@ -10,8 +10,8 @@
 // CPU of two idle seconds after the end, which must be nothing. For the player and mpv, which both draw
 // through the X server, the server's CPU over each play is counted beside their own.
 //
-// Usage (on the private display): scripts/xsession.sh build/debug/bench/player/player_bench [seconds]
-// (default 60 s per recording).
+// Usage (on the private display): scripts/xsession.sh build/debug/bench/player/player_bench [seconds
+// [file...]] (default 60 s per recording, every file; files by name: MSVC H264 MSVC4K).
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -21,6 +21,8 @@
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 #include "app/player/mediaplayer.h"
 #include "childprocess.h"
@@ -181,17 +183,29 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
     QTemporaryDir dir;
-    const QString msvc = dir.filePath("msvc.avi");
-    const QString h264 = dir.filePath("h264.avi");
-    const QString msvc4k = dir.filePath("msvc4k.avi");
+    // The files to play: all, or those named after the seconds (MSVC, H264, MSVC4K).
+    struct File {
+        const char* name;
+        double fps;
+        std::function<QString(const QString&)> make;
+    };
+    const std::vector<File> files{
+        {"MSVC", 10, [&](const QString& path) { return makeMsvcRecording(path, seconds); }},
+        {"H264", 30, [&](const QString& path) { return makeH264Recording(path, seconds, dir.path()); }},
+        {"MSVC4K", 10, [&](const QString& path) { return makeMsvcRecording(path, seconds, 2); }}};
+    QStringList wanted;
+    for (int i = 2; i < argc; ++i) wanted << QString::fromLocal8Bit(argv[i]);
     std::fprintf(stderr, "making the recordings (%d s each)...\n", seconds);
-    QString failure = makeMsvcRecording(msvc, seconds);
-    if (failure.isEmpty()) failure = makeH264Recording(h264, seconds, dir.path());
-    if (failure.isEmpty())
-        failure = makeMsvcRecording(msvc4k, seconds, 2);
-    if (!failure.isEmpty()) {
-        std::printf("%s\n", qPrintable(failure));
-        return 1;
+    std::vector<const File*> chosen;
+    for (const File& f : files) {
+        if (!wanted.isEmpty() && !wanted.contains(QLatin1String(f.name)))
+            continue;
+        const QString failure = f.make(dir.filePath(QStringLiteral("%1.avi").arg(f.name)));
+        if (!failure.isEmpty()) {
+            std::printf("%s\n", qPrintable(failure));
+            return 1;
+        }
+        chosen.push_back(&f);
     }
     if (xServerCpuSeconds() < 0)
         std::printf("(no Xvfb of this session found: the X server's CPU reads as 0)\n");
@@ -204,8 +218,7 @@ int main(int argc, char** argv) {
         "the paint that shows it\n");
     std::printf("%-6s %-24s %7s %7s %7s %8s %8s  %13s %7s %9s\n", "file", "who", "CPU s", "X s", "wall s",
                 "CPU", "CPU+X", "shown/stored", "skipped", "late ms");
-    compare("MSVC", msvc, 10, dir.path());
-    compare("H264", h264, 30, dir.path());
-    compare("MSVC4K", msvc4k, 10, dir.path());
+    for (const File* f : chosen)
+        compare(f->name, dir.filePath(QStringLiteral("%1.avi").arg(f->name)), f->fps, dir.path());
     return 0;
 }
