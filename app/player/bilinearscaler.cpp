@@ -43,14 +43,17 @@ __attribute__((target("avx2"))) int stretchFour(const std::int16_t* line, const 
     return x;
 }
 
-const bool kAvx2 = __builtin_cpu_supports("avx2");
+bool hasAvx2() {
+    static const bool has = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return has;
+}
 #endif
 
 void stretchLine(const std::int16_t* line, const std::vector<BilinearTap>& columns,
                  const std::vector<std::int32_t>& weights, std::uint8_t* out, int width) {
     int x = 0;
 #ifdef __x86_64__
-    if (kAvx2)
+    if (hasAvx2())
         x = stretchFour(line, columns.data(), weights.data(), out, width);
 #endif
 #ifdef __SSE2__
