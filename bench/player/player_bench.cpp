@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -115,6 +116,19 @@ PlayerRun playWithPlayer(const QString& path) {
     return r;
 }
 
+// Reports mpv's own counts of pictures its video output dropped or showed late, on standard error when
+// it quits (the properties are gone by then, so they are followed while it plays).
+constexpr char kMpvCounts[] = R"(local counts = {}
+for _, name in ipairs({"frame-drop-count", "vo-delayed-frame-count"}) do
+    counts[name] = 0
+    mp.observe_property(name, "number", function(_, value) if value then counts[name] = value end end)
+end
+mp.register_event("shutdown", function()
+    io.stderr:write(string.format("dropped %d delayed %d\n", counts["frame-drop-count"],
+                                  counts["vo-delayed-frame-count"]))
+end)
+)";
+
 // A peer's run with the X server's CPU over it.
 struct PeerRun {
     ChildRun child;
@@ -138,7 +152,7 @@ void printRow(const char* name, const char* who, double cpu, double server, doub
                 share(cpu, wall), share(cpu + server, wall));
 }
 
-void compare(const char* name, const QString& path, double fps, const QString& scratch) {
+void compare(const char* name, const QString& path, double fps, const QString& scratch, const QString& mpvScript) {
     const long long stored = storedPictures(path, scratch);
     const PlayerRun ours = playWithPlayer(path);
     // Software scaling, bilinear whichever of its scalers mpv takes (zimg when it can, else libswscale),
@@ -146,6 +160,7 @@ void compare(const char* name, const QString& path, double fps, const QString& s
     const PeerRun mpv = runPeer(QStringLiteral("mpv"),
                                 {"--no-config", "--no-audio", "--vo=x11", "--sws-scaler=bilinear",
                                  "--zimg-scaler=bilinear", "--zimg-dither=no", "--osc=no", "--no-terminal",
+                                 "--script=" + mpvScript,
                                  QStringLiteral("--geometry=%1x%2").arg(kPanelWidth).arg(kPanelHeight), path},
                                 scratch);
     const PeerRun ffmpeg = runPeer(
@@ -160,7 +175,9 @@ void compare(const char* name, const QString& path, double fps, const QString& s
     std::printf("  %6d/%-6lld %7d %9.1f  (interval %.1f ms)  idle after: %.3f s\n", ours.shown, stored,
                 ours.skipped, ours.worstMs, interval, ours.idleCpu);
     printRow(name, "mpv --vo=x11 (1280x720)", mpv.child.cpuSeconds, mpv.server, mpv.child.wallSeconds);
-    std::printf("\n");
+    int dropped = -1, delayed = -1;
+    std::sscanf(mpv.child.errors.constData(), "dropped %d delayed %d", &dropped, &delayed);
+    std::printf("  mpv's own counts: %d dropped, %d shown late\n", dropped, delayed);
     printRow(name, "ffmpeg -re -f null", ffmpeg.child.cpuSeconds, ffmpeg.server, ffmpeg.child.wallSeconds);
     std::printf("\n");
     const double withServer = share(ours.cpu + ours.server, ours.wall) /
@@ -218,7 +235,12 @@ int main(int argc, char** argv) {
         "the paint that shows it\n");
     std::printf("%-6s %-24s %7s %7s %7s %8s %8s  %13s %7s %9s\n", "file", "who", "CPU s", "X s", "wall s",
                 "CPU", "CPU+X", "shown/stored", "skipped", "late ms");
+    const QString mpvScript = dir.filePath(QStringLiteral("counts.lua"));
+    QFile script(mpvScript);
+    if (!script.open(QIODevice::WriteOnly) || script.write(kMpvCounts) < 0)
+        return 1;
+    script.close();
     for (const File* f : chosen)
-        compare(f->name, dir.filePath(QStringLiteral("%1.avi").arg(f->name)), f->fps, dir.path());
+        compare(f->name, dir.filePath(QStringLiteral("%1.avi").arg(f->name)), f->fps, dir.path(), mpvScript);
     return 0;
 }
