@@ -31,6 +31,8 @@ packages=(
 )
 if ! $program_only; then
   packages+=(
+    # the player bench's peer: mpv playing the same files into a window of the panel's size
+    mpv
     # a headless Wayland desktop for the Wayland tests (scripts/wayland-session.sh); the rest builds the
     # patched portal backend (scripts/build-xdpw.sh)
     sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
