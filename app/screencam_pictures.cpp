@@ -8,12 +8,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPixmap>
 #include <QSpinBox>
+#include <QTimer>
 #include <algorithm>
 
+#include "app/picturesplitter.h"
 #include "app/player/mediaplayer.h"
 #include "app/screencam.h"
 #include "capture/vfw/averror.h"
@@ -32,14 +35,10 @@ struct SplitObjects {
     PAVIFILE file;
     PAVISTREAM stream;
     PGETFRAME frames;
-    HDRAWDIB draw;
     bool streaming = false;
     ~SplitObjects() {
-        if (streaming) {
+        if (streaming)
             AVIStreamEndStreaming(stream);
-            DrawDibStop(draw);
-        }
-        DrawDibClose(draw);
         AVIStreamGetFrameClose(frames);
         AVIStreamRelease(stream);
         AVIFileRelease(file);
@@ -76,12 +75,9 @@ QString folderOf(const QString& path) {
     return QFileInfo(path).absolutePath() + QLatin1Char('/');
 }
 
+// The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would cost more
+// than decoding and saving it, and the eye sees no difference.
 constexpr qint64 kPreviewIntervalMs = 100;
-
-// "Frame%2.2d.BMP": at least two digits, so Frame99.BMP is followed by Frame100.BMP.
-QString pictureFileName(int ordinal) {
-    return QStringLiteral("Frame%1.BMP").arg(ordinal, 2, 10, QLatin1Char('0'));
-}
 
 }  // namespace
 
@@ -126,7 +122,6 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
         dialogs().messageBox(QString::fromLatin1(aviErrorName(opened)));
         return;
     }
-    QImage picture;
     if (AVIFileGetStream(avi.file, avi.stream, streamtypeVIDEO, 0) != AVIERR_OK)
         return;
     const LONG start = AVIStreamStart(avi.stream);
@@ -150,78 +145,75 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     avi.frames = AVIStreamGetFrameOpen(avi.stream);
     if (!avi.frames)
         return;
-    avi.draw = DrawDibOpen();
-    // Whole milliseconds per frame; a header with no rate or scale has no pace to give.
-    const LONG frameTime =
-        info.dwRate && info.dwScale ? static_cast<LONG>(1000.0 / (double(info.dwRate) / info.dwScale)) : 0;
-    DrawDibStart(avi.draw, frameTime);
     if (AVIStreamBeginStreaming(avi.stream, start, end, 1000) != AVIERR_OK)
         return;
     avi.streaming = true;
 
-    const QString pictureFolderSlash = pictureFolder + QLatin1Char('/');
+    // The frames are decoded and written on the splitter's threads; this thread lists each picture as it
+    // is written and keeps the window answering meanwhile.
+    PictureSplitter splitter(avi.frames, length, pictureFolder + QLatin1Char('/'));
+    QEventLoop loop;
     QElapsedTimer previewShown;
-    bool previewed = true;
-    int n = 0;
-    QString stopped;  // why the split ended before the last frame, when not at the user's request
-    for (LONG p = 0;; ++p, ++n) {
-        const BitmapInfoHeader* frame = AVIStreamGetFrame(avi.frames, p);
-        if (!frame) {
-            if (p < length)
-                stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
-            break;
+    bool previewAsked = false;
+    bool lastPreviewed = true;
+    QString lastFile;
+    const auto askForPreview = [&] {
+        if (!previewAsked && (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs)) {
+            splitter.wantPreview();
+            previewAsked = true;
         }
+    };
+    // A recording started meanwhile asks the split to stop.
+    const auto takeCancel = [&] {
         if (CancelExtraction) {
             CancelExtraction = false;
-            break;
+            splitter.cancel();
         }
-        const int width = frame->biWidth;
-        const int height = PackedDibHeight(frame);
-        bool drawn = DrawDibBegin(avi.draw, picture, 0, 0, frame, width, height, DDF_ANIMATE);
-        if (drawn) {
-            DrawDibRealize(avi.draw, picture, false);
-            drawn = DrawDibDraw(avi.draw, picture, 0, 0, width, height, frame, PackedDibBits(frame), 0, 0,
-                                width, height, 0);
-            DrawDibEnd(avi.draw);
-        }
-        if (!drawn) {
-            stopped = QStringLiteral("第%1帧无法读取").arg(p + 1);
-            break;
-        }
-        // The live view is refreshed a few times a second: turning every 1080p frame into a pixmap would
-        // cost more than decoding and saving it, and the eye sees no difference.
-        if (!previewShown.isValid() || previewShown.elapsed() >= kPreviewIntervalMs) {
-            BitmapImage->setPixmap(QPixmap::fromImage(picture));
-            previewShown.restart();
-            previewed = true;
-        } else {
-            previewed = false;
-        }
+    };
+    connect(&splitter, &PictureSplitter::pictureWritten, &splitter,
+            [&](int, const QString& name, const QString& file, const QImage& preview) {
+                lastFile = file;
+                lastPreviewed = !preview.isNull();
+                // The live view first, so that it shows the picture the list is about to name.
+                if (lastPreviewed)
+                    BitmapImage->setPixmap(QPixmap::fromImage(preview));
+                addPictureItem(name, file);
+                splitter.listed();
+                // An insertion throws the list's layout away until the list lays itself out again, which
+                // it leaves for a pause that never comes during a split: whatever paints it meanwhile
+                // would draw it empty. It is laid out at once (cheap: every item has the same size) and
+                // drawn with the live view.
+                BitmapListBox->doItemsLayout();
+                if (lastPreviewed) {
+                    BitmapListBox->viewport()->repaint();
+                    previewShown.restart();
+                    previewAsked = false;
+                }
+                LblHint->setText(QStringLiteral("已生成%1").arg(name));
+                takeCancel();
+                askForPreview();
+            });
+    QString stopped;  // why the split ended before the last frame, when not at the user's request
+    int n = 0;
+    connect(&splitter, &PictureSplitter::finished, &loop, [&](const QString& why, int written) {
+        stopped = why;
+        n = written;
+        loop.quit();
+    });
+    // Between pictures too, for a frame that takes long to decode or a picture long to write.
+    QTimer watch;
+    watch.setInterval(kPreviewIntervalMs / 2);
+    connect(&watch, &QTimer::timeout, &splitter, [&] {
+        takeCancel();
+        askForPreview();
+    });
+    askForPreview();
+    splitter.start();
+    watch.start();
+    loop.exec();
 
-        const QString name = pictureFileName(n + 1);
-        const QString file = pictureFolderSlash + name;
-        // A full disk keeps the pictures already written; a picture of the user's own that has the name
-        // goes to the trash, never to nothing.
-        const PictureSaved saved = SaveBmp24InPlace(picture, file);
-        if (saved != PictureSaved::Saved) {
-            stopped = saved == PictureSaved::NoRoom ? QStringLiteral("磁盘空间不足")
-                      : saved == PictureSaved::NotReplaced
-                          ? QStringLiteral("原有的%1无法移到回收站").arg(name)
-                          : QStringLiteral("无法写入%1").arg(name);
-            break;
-        }
-        addPictureItem(name, file);
-        // An insertion throws the list's layout away until the list lays itself out again, which it leaves
-        // for a pause that never comes during a split: whatever paints it meanwhile would draw it empty.
-        // It is laid out at once (cheap: every item has the same size) and drawn with the live view.
-        BitmapListBox->doItemsLayout();
-        if (previewed)
-            BitmapListBox->viewport()->repaint();
-        LblHint->setText(QStringLiteral("已生成%1").arg(name));
-        QCoreApplication::processEvents();
-    }
-    if (!previewed && !picture.isNull())
-        BitmapImage->setPixmap(QPixmap::fromImage(picture));
+    if (!lastPreviewed)
+        BitmapImage->setPixmap(QPixmap(lastFile, "BMP"));
     if (!stopped.isEmpty()) {
         const QString text = QStringLiteral("分解未完成：%1。已生成%2个图片。").arg(stopped).arg(n);
         LblHint->setText(text);

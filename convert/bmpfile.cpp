@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "platform/dibtypes.h"
 #include "platform/fileops.h"
@@ -25,10 +26,6 @@ struct BmpFileHeader {
 };
 #pragma pack(pop)
 static_assert(sizeof(BmpFileHeader) == 14);
-
-bool writeAll(QFile& file, const void* data, qint64 size) {
-    return file.write(static_cast<const char*>(data), size) == size;
-}
 
 // The bytes a BMP's header says its file holds: the pixels' offset and their size. Nothing for a header
 // that cannot be read.
@@ -83,33 +80,59 @@ QImage LoadWholeBmp(const QString& path) {
     return QImage(path, "BMP");
 }
 
-bool SaveBmp24(const QImage& picture, const QString& path) {
+std::size_t Bmp24FileBytes(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return 0;
+    const std::uint64_t imageSize = dibRowBytes(width, 24) * static_cast<std::uint64_t>(height);
+    return imageSize > 0xFFFFFFFFu - kBmpHeaderBytes ? 0
+                                                     : static_cast<std::size_t>(kBmpHeaderBytes + imageSize);
+}
+
+void WriteBmp24Header(std::uint8_t* file, int width, int height) {
+    BitmapInfoHeader info;
+    info.biWidth = width;
+    info.biHeight = height;  // positive: the rows run bottom-up
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<std::uint32_t>(Bmp24FileBytes(width, height) - kBmpHeaderBytes);
+    BmpFileHeader head;
+    head.pixelOffset = sizeof(BmpFileHeader) + sizeof(BitmapInfoHeader);
+    head.fileSize = head.pixelOffset + info.biSizeImage;
+    static_assert(sizeof head + sizeof info == kBmpHeaderBytes);
+    std::memcpy(file, &head, sizeof head);
+    std::memcpy(file + sizeof head, &info, sizeof info);
+}
+
+namespace {
+
+// The whole file: written with one call, not a row at a time.
+std::vector<std::uint8_t> bmp24Bytes(const QImage& picture) {
     if (picture.isNull())
-        return false;
+        return {};
+    const std::size_t size = Bmp24FileBytes(picture.width(), picture.height());
+    if (size == 0)
+        return {};
     // Format_BGR888 rows are already a 24-bit DIB's rows: blue, green, red, padded to 4 bytes.
     const QImage rows =
         picture.format() == QImage::Format_BGR888 ? picture : picture.convertToFormat(QImage::Format_BGR888);
+    std::vector<std::uint8_t> file(size);
+    WriteBmp24Header(file.data(), rows.width(), rows.height());
     const std::size_t rowBytes = dibRowBytes(rows.width(), 24);
-    const std::uint64_t imageSize = rowBytes * static_cast<std::uint64_t>(rows.height());
-    if (imageSize > 0xFFFFFFFFu - 54)
-        return false;
+    const std::size_t pixelBytes = static_cast<std::size_t>(rows.width()) * 3;
+    for (int y = 0; y < rows.height(); ++y) {
+        std::uint8_t* row =
+            file.data() + kBmpHeaderBytes + rowBytes * static_cast<std::size_t>(rows.height() - 1 - y);
+        std::memcpy(row, rows.constScanLine(y), pixelBytes);  // the padding stays zero
+    }
+    return file;
+}
 
-    BitmapInfoHeader info;
-    info.biWidth = rows.width();
-    info.biHeight = rows.height();
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<std::uint32_t>(imageSize);
-    BmpFileHeader file;
-    file.pixelOffset = sizeof(BmpFileHeader) + sizeof(BitmapInfoHeader);
-    file.fileSize = file.pixelOffset + info.biSizeImage;
-
+bool writeFile(std::span<const std::uint8_t> bytes, const QString& path) {
+    // Unbuffered: the bytes go to the file in one write, with no copy through a buffer of Qt's.
     QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
-    bool ok = writeAll(out, &file, sizeof file) && writeAll(out, &info, sizeof info);
-    for (int y = rows.height() - 1; ok && y >= 0; --y)
-        ok = writeAll(out, rows.constScanLine(y), static_cast<qint64>(rowBytes));
-    ok = ok && out.flush();
+    const bool ok = out.write(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size());
     out.close();
     if (!ok || out.error() != QFileDevice::NoError) {
         out.remove();
@@ -118,18 +141,23 @@ bool SaveBmp24(const QImage& picture, const QString& path) {
     return true;
 }
 
-PictureSaved SaveBmp24InPlace(const QImage& picture, const QString& path) {
+}  // namespace
+
+bool SaveBmp24(const QImage& picture, const QString& path) {
+    const std::vector<std::uint8_t> file = bmp24Bytes(picture);
+    return !file.empty() && writeFile(file, path);
+}
+
+PictureSaved SaveFileInPlace(std::span<const std::uint8_t> bytes, const QString& path) {
     // Room for the file and a little more, so that a split never fills the disk to its last byte.
-    constexpr qint64 kMargin = 1 << 20;
-    const qint64 fileBytes =
-        54 + static_cast<qint64>(dibRowBytes(picture.width(), 24)) * static_cast<qint64>(picture.height());
+    constexpr std::uint64_t kMargin = 1 << 20;
     // statvfs rather than QStorageInfo, which reads the whole mount table each time: this runs per picture.
     struct statvfs disk {};
     if (::statvfs(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &disk) == 0 &&
-        static_cast<qint64>(disk.f_bavail) * static_cast<qint64>(disk.f_frsize) < fileBytes + kMargin)
+        static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize < bytes.size() + kMargin)
         return PictureSaved::NoRoom;
     const QString temporary = CreateTemporaryBeside(path);
-    if (temporary.isEmpty() || !SaveBmp24(picture, temporary)) {
+    if (temporary.isEmpty() || !writeFile(bytes, temporary)) {
         QFile::remove(temporary);
         return PictureSaved::NotWritten;
     }
@@ -138,6 +166,11 @@ PictureSaved SaveBmp24InPlace(const QImage& picture, const QString& path) {
         return QFileInfo::exists(path) ? PictureSaved::NotReplaced : PictureSaved::NotWritten;
     }
     return PictureSaved::Saved;
+}
+
+PictureSaved SaveBmp24InPlace(const QImage& picture, const QString& path) {
+    const std::vector<std::uint8_t> file = bmp24Bytes(picture);
+    return file.empty() ? PictureSaved::NotWritten : SaveFileInPlace(file, path);
 }
 
 }  // namespace zelq

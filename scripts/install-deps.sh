@@ -31,6 +31,8 @@ packages=(
 )
 if ! $program_only; then
   packages+=(
+    # the player bench's peer: mpv playing the same files into a window of the panel's size
+    mpv
     # a headless Wayland desktop for the Wayland tests (scripts/wayland-session.sh); the rest builds the
     # patched portal backend (scripts/build-xdpw.sh)
     sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
@@ -39,6 +41,8 @@ if ! $program_only; then
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon
+    # a peer recorder beside ffmpeg in the recording benches (bench/rates, bench/program)
+    simplescreenrecorder
   )
 fi
 

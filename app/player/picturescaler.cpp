@@ -6,10 +6,19 @@
 
 namespace zelq {
 
+namespace {
+
+// The frame's colour matrix as libswscale names it; an unnamed one is taken as libswscale's default.
+int colourSpace(const AVFrame& frame) {
+    return frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
+}
+
+}  // namespace
+
 bool PictureScaler::convert(const AVFrame& frame, int width, int height, std::uint8_t* dst, int dstStride,
                             int dstWidth, int dstHeight) {
     const PictureFormat src = pictureFormat(static_cast<AVPixelFormat>(frame.format), frame.color_range);
-    const int space = frame.colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame.colorspace;
+    const int space = colourSpace(frame);
     const Key key{src.format, width, height, dstWidth, dstHeight, space, src.fullRange};
     // A new context (and its colour tables) only when the pictures change shape, not for every frame.
     if (!sws_ || key != key_) {
@@ -29,7 +38,22 @@ bool PictureScaler::convert(const AVFrame& frame, int width, int height, std::ui
 }
 
 bool PictureScaler::scale(const AVFrame& frame, int width, int height, Picture& out) {
+    if (frame.format == AV_PIX_FMT_RGB555LE) {
+        rgb555_.scale(frame.data[0], frame.linesize[0], width, height, out.pixels.get(), out.stride,
+                      out.width, out.height);
+        return true;
+    }
     const bool sameSize = out.width == width && out.height == height;
+    const PictureFormat src = pictureFormat(static_cast<AVPixelFormat>(frame.format), frame.color_range);
+    if (!sameSize && src.format == AV_PIX_FMT_YUV420P) {
+        const int* table = sws_getCoefficients(colourSpace(frame));
+        const YuvPlanes planes{{frame.data[0], frame.data[1], frame.data[2]},
+                               {frame.linesize[0], frame.linesize[1], frame.linesize[2]}};
+        yuv420_.scale(planes, width, height,
+                      YuvColour{{table[0], table[1], table[2], table[3]}, src.fullRange}, out.pixels.get(),
+                      out.stride, out.width, out.height);
+        return true;
+    }
     if (sameSize || !isRgb(static_cast<AVPixelFormat>(frame.format)))
         return convert(frame, width, height, out.pixels.get(), out.stride, out.width, out.height);
 

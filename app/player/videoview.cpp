@@ -14,11 +14,23 @@ VideoView::VideoView(const PlayerDevice& device, QWidget* display)
 }
 
 void VideoView::pictureChanged() {
-    if (display_)
-        display_->update();
+    if (!display_)
+        return;
+    coverBackground();
+    display_->update();
+}
+
+void VideoView::coverBackground() {
+    // While a picture fills the whole widget its background is never seen: Qt need not paint it (a fill
+    // of the whole panel for every picture) before the picture is drawn over it.
+    const bool covered = device_.shownPicture() && device_.destination().contains(display_->rect());
+    if (display_->testAttribute(Qt::WA_OpaquePaintEvent) != covered)
+        display_->setAttribute(Qt::WA_OpaquePaintEvent, covered);
 }
 
 bool VideoView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == display_ && event->type() == QEvent::Resize)
+        coverBackground();  // before the paint that follows, which may show background again
     if (watched != display_ || event->type() != QEvent::Paint)
         return QObject::eventFilter(watched, event);
     const Picture* picture = device_.shownPicture();

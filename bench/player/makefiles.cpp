@@ -7,7 +7,21 @@
 
 namespace zelq::bench {
 
-QString makeMsvcRecording(const QString& path, int seconds) {
+namespace {
+
+// A bottom-up 32-bit DIB at zoom times its size, every pixel repeated zoom x zoom times.
+void enlarge(const std::vector<std::uint8_t>& dib, int zoom, std::vector<std::uint8_t>& out) {
+    const int width = kSequenceWidth * zoom;
+    for (int y = 0; y < kSequenceHeight * zoom; ++y) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(dib.data()) + (y / zoom) * kSequenceWidth;
+        auto* to = reinterpret_cast<std::uint32_t*>(out.data()) + std::size_t(y) * width;
+        for (int x = 0; x < width; ++x) to[x] = from[x / zoom];
+    }
+}
+
+}  // namespace
+
+QString makeMsvcRecording(const QString& path, int seconds, int zoom) {
     AVIFileInit();
     PAVIFILE file;
     PAVISTREAM raw, compressed;
@@ -17,7 +31,8 @@ QString makeMsvcRecording(const QString& path, int seconds) {
     options.dwKeyFrameEvery = 5;  // the recorder's defaults
     options.dwQuality = 6550;
     options.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID;
-    const BitmapInfoHeader format = makeDibHeader(kSequenceWidth, kSequenceHeight, 32);
+    const int width = kSequenceWidth * zoom, height = kSequenceHeight * zoom;
+    const BitmapInfoHeader format = makeDibHeader(width, height, 32);
 
     HRESULT status = AVIFileOpen(file, path.toStdString(), OF_WRITE | OF_CREATE);
     if (status == AVIERR_OK) {
@@ -26,19 +41,23 @@ QString makeMsvcRecording(const QString& path, int seconds) {
         header.dwScale = 1;
         header.dwRate = 10;
         header.dwSuggestedBufferSize = format.biSizeImage;
-        header.rcFrame = {0, 0, kSequenceWidth, kSequenceHeight};
+        header.rcFrame = {0, 0, width, height};
         status = AVIFileCreateStream(file, raw, header);
     }
     if (status == AVIERR_OK) status = AVIMakeCompressedStream(compressed, raw, &options);
     if (status == AVIERR_OK) status = AVIStreamSetFormat(compressed, 0, &format, sizeof format);
     std::unique_ptr<Sequence> text = scrollingText();
     // The sequence fills a frame of the right size; it does not size it.
-    std::vector<std::uint8_t> dib(format.biSizeImage);
+    std::vector<std::uint8_t> dib(std::size_t(kSequenceWidth) * kSequenceHeight * 4),
+        large(format.biSizeImage);
     for (int i = 0; status == AVIERR_OK && i < seconds * 10; ++i) {
         // The page is 100 frames long: it scrolls down, then back up, so every frame differs from the last.
         const int step = i % 100;
         text->frame((i / 100) % 2 == 0 ? step : 99 - step, dib);
-        status = AVIStreamWrite(compressed, i, 1, dib.data(), static_cast<LONG>(dib.size()), 0);
+        if (zoom > 1)
+            enlarge(dib, zoom, large);
+        const std::vector<std::uint8_t>& written = zoom > 1 ? large : dib;
+        status = AVIStreamWrite(compressed, i, 1, written.data(), static_cast<LONG>(written.size()), 0);
     }
     AVICOMPRESSOPTIONS* list[] = {&options};
     AVISaveOptionsFree(1, list);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole program as a user runs it: started on a private X server (1920x1080x24, openbox), left idle,
 # then recording the whole screen at its defaults, with ffmpeg's x11grab recording the same screen with
-# the same codec beside it in the same run. Prints CPU shares (per cent of one core) from /proc.
+# the same codec and SimpleScreenRecorder with its H.264 defaults beside it in the same run. Prints CPU
+# shares (per cent of one core) from /proc, and the ratio of ours to SimpleScreenRecorder's.
 #
 # Usage: bench/program/program_bench.sh [build dir] [idle seconds] [recording seconds] [moving|still]
 #   defaults: build/release (built if missing), 20, 60, still. "moving" keeps the screen changing with
@@ -38,6 +39,8 @@ share() { awk -v a="$1" -v b="$2" -v s="$3" -v t="$tck" 'BEGIN { printf "%.2f", 
 
 # shellcheck source=../xdisplay.sh
 . "$here/bench/xdisplay.sh"
+# shellcheck source=../ssr.sh
+. "$here/bench/ssr.sh"
 start_display 1920 1080 "$work"
 
 mkdir -p "$work/program" "$work/home"
@@ -79,7 +82,8 @@ sleep 2
 ours=$work/home/ZelqWare/ScreenREC/1.avi
 probe() { ffprobe -v error -count_packets -select_streams v:0 -show_entries stream=nb_frames,nb_read_packets -of csv=p=0 "$1"; }
 IFS=, read -r length packets < <(probe "$ours")
-echo "program   $(share "$a" "$b" "$record") % of a core; X server $(share "$x" "$y" "$record") %; $packets frames in $length positions, $((length - packets)) empty"
+ours_cpu=$(share "$a" "$b" "$record")
+echo "program   $ours_cpu % of a core; X server $(share "$x" "$y" "$record") %; $packets frames in $length positions, $((length - packets)) empty"
 
 # The peer: ffmpeg's x11grab with the same codec, rate and length on the same screen.
 peer=$work/ffmpeg.avi
@@ -92,3 +96,9 @@ read -r user sys <"$work/ffmpeg.time"
 IFS=, read -r plength ppackets < <(probe "$peer")
 fshare=$(awk -v u="$user" -v s="$sys" -v d="$record" 'BEGIN { printf "%.2f", (u + s) * 100 / d }')
 echo "ffmpeg    $fshare % of a core; X server $(share "$x" "$y" "$record") %; $ppackets frames in $plength positions, $((plength - ppackets)) empty"
+
+# The other peer: SimpleScreenRecorder on the same screen at the same rate for as long.
+ssr_record 0 0 1920 1080 10 "$record" "$work/ssr.mkv" "$work" || exit 1
+IFS=, read -r slength spackets < <(ssr_probe "$work/ssr.mkv" 10)
+echo "SSR       $ssr_cpu % of a core; X server $ssr_xshare %; $spackets frames in $slength positions, $((slength - spackets)) empty (H.264; its statistics: $ssr_rate_in in/s)"
+echo "CPU ours / SSR $(ssr_ratio "$ours_cpu" "$ssr_cpu"); ours / ffmpeg $(ssr_ratio "$ours_cpu" "$fshare")"

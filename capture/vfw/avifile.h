@@ -18,7 +18,7 @@
 // fewer, then the rows bottom-up, each padded to 4 bytes. An empty position shows the frame before it.
 //
 // Threads: a file, its streams and its frame readers are used by one thread at a time (the recording loop
-// writes from its worker thread; the split reads on the UI thread); different files may be used on
+// writes from its worker thread; the split reads on a thread of its own); different files may be used on
 // different threads at once. The last release, wherever it happens, finishes the file on that thread.
 
 #include <filesystem>

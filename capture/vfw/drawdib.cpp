@@ -1,8 +1,8 @@
 #include "capture/vfw/drawdib.h"
 
-#include <array>
 #include <cstring>
 
+#include "capture/vfw/rgb555rows.h"
 #include "platform/dibtypes.h"
 
 namespace zelq {
@@ -31,11 +31,6 @@ int colourTableEntries(const BitmapInfoHeader& h) {
     return h.biClrUsed ? static_cast<int>(h.biClrUsed) : 1 << h.biBitCount;
 }
 
-// 5 bits widened to 8 as libswscale widens them, so a picture matches other decoders' output.
-std::uint8_t widen5(unsigned v) {
-    return static_cast<std::uint8_t>((v << 3) | (v >> 2));
-}
-
 // Writes `count` pixels of one source row as blue, green, red.
 void convertRow(const BitmapInfoHeader& h, const RgbQuad* table, int tableSize, const std::uint8_t* src,
                 std::uint8_t* dst, int count) {
@@ -50,23 +45,9 @@ void convertRow(const BitmapInfoHeader& h, const RgbQuad* table, int tableSize, 
                 dst[2] = src[2];
             }
             return;
-        case 16: {
-            // One look-up per pixel: recordings are mostly 16-bit, and this runs for every pixel of every
-            // frame.
-            static const std::array<std::array<std::uint8_t, 3>, 32768> wide = [] {
-                std::array<std::array<std::uint8_t, 3>, 32768> t{};
-                for (unsigned v = 0; v < 32768; ++v)
-                    t[v] = {widen5(v & 31), widen5((v >> 5) & 31), widen5((v >> 10) & 31)};
-                return t;
-            }();
-            for (int x = 0; x < count; ++x, src += 2, dst += 3) {
-                const auto& c = wide[(src[0] | (src[1] << 8)) & 0x7FFF];
-                dst[0] = c[0];
-                dst[1] = c[1];
-                dst[2] = c[2];
-            }
+        case 16:
+            Rgb555ToBgr24(src, dst, count);
             return;
-        }
         default:
             for (int x = 0; x < count; ++x, dst += 3) {
                 const int i = src[x];
@@ -147,6 +128,29 @@ bool DrawDibDraw(const HDRAWDIB& hdd, QImage& surface, int xDst, int yDst, int d
         const int stored = h.biHeight > 0 ? height - 1 - top : top;
         const std::uint8_t* src = bits + rowBytes * static_cast<std::size_t>(stored) + xSrc * bytesPerPixel;
         convertRow(h, table, tableSize, src, surface.scanLine(yDst + y) + xDst * 3, dxSrc);
+    }
+    return true;
+}
+
+bool DrawDibToBmpRows(const BitmapInfoHeader* lpbi, const void* lpBits, std::uint8_t* rows) {
+    if (!lpbi || !lpBits || !rows || !drawable(*lpbi))
+        return false;
+    const BitmapInfoHeader& h = *lpbi;
+    const int height = PackedDibHeight(&h);
+    const auto* table =
+        reinterpret_cast<const RgbQuad*>(reinterpret_cast<const std::uint8_t*>(lpbi) + h.biSize);
+    const int tableSize = colourTableEntries(h);
+    const std::size_t srcRowBytes = dibRowBytes(h.biWidth, h.biBitCount);
+    const std::size_t dstRowBytes = dibRowBytes(h.biWidth, 24);
+    const std::size_t pixelBytes = static_cast<std::size_t>(h.biWidth) * 3;
+    const auto* bits = static_cast<const std::uint8_t*>(lpBits);
+    for (int y = 0; y < height; ++y) {
+        // Both run bottom-up unless the frame's rows run top-down (a negative height).
+        const int stored = h.biHeight > 0 ? y : height - 1 - y;
+        std::uint8_t* dst = rows + dstRowBytes * static_cast<std::size_t>(y);
+        convertRow(h, table, tableSize, bits + srcRowBytes * static_cast<std::size_t>(stored), dst,
+                   h.biWidth);
+        std::memset(dst + pixelBytes, 0, dstRowBytes - pixelBytes);
     }
     return true;
 }

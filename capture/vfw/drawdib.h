@@ -47,6 +47,13 @@ bool DrawDibDraw(const HDRAWDIB& hdd, QImage& surface, int xDst, int yDst, int d
                  UINT wFlags);
 bool DrawDibEnd(const HDRAWDIB& hdd);
 
+// Not a Windows call: the whole frame (lpbi, pixels lpBits) as the rows of a 24-bit BMP file, written to
+// `rows`: bottom-up, blue, green, red, each row padded with zeros to 4 bytes, dibRowBytes(width, 24) ×
+// height bytes in all. The same pixels DrawDibDraw draws, without a surface in between: splitting a
+// recording into pictures writes them straight into the file's bytes. False for a frame DrawDibBegin
+// refuses.
+bool DrawDibToBmpRows(const BitmapInfoHeader* lpbi, const void* lpBits, std::uint8_t* rows);
+
 // Not Windows calls: the parts of a packed DIB (header, colour table, pixels) that DrawDibDraw takes.
 // The pixels follow the header and its colour table (biClrUsed entries, or 2^bits when 0, for 8 bits
 // or fewer).

@@ -142,7 +142,11 @@ bool GetFrameObject::toDib(const AVFrame& frame) {
     dib.height = height;
     dib.bitCount = depth_;
     dib.paletteEntries = static_cast<int>(header.biClrUsed);
-    dib_.assign(dib.headerBytes() + dib.imageBytes(), 0);
+    // Cleared only when the size changes: the rows are overwritten whole for every frame, and the padding
+    // at their ends, never written, stays zero. Clearing megabytes per frame cost a split a pass of memory.
+    const std::size_t bytes = dib.headerBytes() + dib.imageBytes();
+    if (dib_.size() != bytes)
+        dib_.assign(bytes, 0);
     std::memcpy(dib_.data(), &header, sizeof header);
     std::uint8_t* pixels = dib_.data() + dib.headerBytes();
     const Planes dst = dibPlanes(pixels, dib, nullptr);

@@ -73,6 +73,10 @@ TEST_F(MainWindowTest, SplittingWritesBmpFilesThatMatchFfmpegsDecode) {
     TFrmScreenCam& w = open();
     w.show();
     dialogs.answerPicker(path);
+    QList<QImage> shown;  // the live view as each picture is listed
+    QObject::connect(w.BitmapListBox->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
+        shown << w.BitmapImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    });
     QTest::mouseClick(w.BtnAVIToPIC, Qt::LeftButton);
 
     EXPECT_TRUE(w.PicPanelOpen);
@@ -98,17 +102,25 @@ TEST_F(MainWindowTest, SplittingWritesBmpFilesThatMatchFfmpegsDecode) {
     for (int at : {30, 38, 42, 46, 50}) EXPECT_EQ(le32(bmp, at), 0u) << at;
     EXPECT_EQ(le32(bmp, 34), imageSize);
 
-    // ffmpeg decodes the same recording independently; every picture must match it pixel for pixel.
+    // ffmpeg decodes the same recording independently; every picture must match it pixel for pixel, and
+    // its 24-bit BMP file byte for byte.
     const QString ref = dir.filePath("ref");
     QDir().mkpath(ref);
     ASSERT_EQ(
         QProcess::execute("ffmpeg", {"-v", "error", "-i", path, "-pix_fmt", "bgr24", ref + "/F%02d.bmp"}), 0);
     for (int i = 1; i <= 3; ++i) {
         const QString name = QStringLiteral("Frame%1.BMP").arg(i, 2, 10, QLatin1Char('0'));
+        const QString theirs = ref + QStringLiteral("/F%1.bmp").arg(i, 2, 10, QLatin1Char('0'));
         const QImage ours = bmpPicture(img + name);
         ASSERT_FALSE(ours.isNull()) << name.toStdString();
-        EXPECT_EQ(ours, bmpPicture(ref + QStringLiteral("/F%1.bmp").arg(i, 2, 10, QLatin1Char('0')))) << i;
+        EXPECT_EQ(ours, bmpPicture(theirs)) << i;
+        EXPECT_EQ(bytesOf(img + name), bytesOf(theirs)) << i;
     }
+    // The live view shows the first picture upright as it is listed, and the last one at the end.
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[0], bmpPicture(img + "Frame01.BMP"));
+    EXPECT_EQ(w.BitmapImage->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              bmpPicture(img + "Frame03.BMP"));
 
     // One picture previews it; two selected clear the preview.
     QTest::mouseClick(w.BitmapListBox->viewport(), Qt::LeftButton, {},
@@ -148,11 +160,17 @@ TEST_F(MainWindowTest, PictureNamesGrowPastTwoDigitsNoSplitNestsAndARecordingSta
     EXPECT_EQ(w.BitmapListBox->count(), 120);
     EXPECT_TRUE(dialogs.calls().empty());
 
-    // The flag is read before each frame: set while the first frame lets the message loop run.
+    // The flag set once the split lets the message loop run stops it within the few pictures written
+    // ahead of the list; those written are listed in order, and no half-written one is left.
     w.BitmapListBox->clear();
     QTimer::singleShot(0, &w, [&w] { w.CancelExtraction = true; });
     w.SplitRecordingToPictures(path);
-    EXPECT_EQ(w.BitmapListBox->count(), 1);
+    const int written = w.BitmapListBox->count();
+    EXPECT_LT(written, 20);
+    for (int i = 0; i < written; ++i)
+        EXPECT_EQ(w.BitmapListBox->item(i)->text(),
+                  QStringLiteral("Frame%1.BMP").arg(i + 1, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(QDir(recordingFolder() + "img").entryList(QDir::Files | QDir::Hidden).size(), 120);
     EXPECT_FALSE(w.CancelExtraction);
 }
 
