@@ -28,6 +28,7 @@
 
 #include "app/picturekeeper.h"
 #include "app/services.h"
+#include "capture/vfw/repairqueue.h"
 #include "platform/skin.h"
 
 class QGroupBox;
@@ -103,6 +104,8 @@ public:
 
     // --- recordings list (screencam_library.cpp) ---------------------------------------------------
     void RefreshRecordingList();
+    // Recordings left unfinished are repaired on this queue's thread after each listing.
+    RepairQueue& recordingRepairs() { return repairs_; }
     void LbVideoListClick();
     void LbVideoListKeyDown(int key);
     void MnDeleteRECClick();
@@ -338,6 +341,7 @@ private:
     bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
     bool noKeyExplained_ = false;    // the status line has said why this desktop has no stop key
     std::unique_ptr<GlobalHotKeys> hotKeys_;
+    RepairQueue repairs_;
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
     bool endingDoubleClick_ = false;    // the list's next button release ends a double-click
     bool keyForWindow_ = false;         // the key being delivered is the window's own, not a control's

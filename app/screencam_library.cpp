@@ -8,7 +8,6 @@
 #include "app/recordingnames.h"
 #include "app/rename.h"
 #include "app/screencam.h"
-#include "capture/vfw/repair.h"
 #include "convert/filelist.h"
 #include "convert/recordinglist.h"
 #include "platform/dialogs.h"
@@ -26,9 +25,12 @@ void TFrmScreenCam::RefreshRecordingList() {
     }
     QStringList files;
     ListFolderFiles(CurrentFolder, QStringLiteral("avi"), files);
-    // A recording left unfinished by a crash gets its index and counts back before anyone plays it; one
-    // that a recording (of this copy or another) is still writing is left alone.
-    for (const QString& path : files) repairUnfinishedRecording(QFile::encodeName(path).toStdString());
+    // A recording left unfinished by a crash gets its index and counts back, in the background: the
+    // names are listed at once. One that a recording (of this copy or another) is still writing is left
+    // alone.
+    std::vector<std::filesystem::path> paths;
+    for (const QString& path : files) paths.emplace_back(QFile::encodeName(path).toStdString());
+    repairs_.add(paths);
     LbVideoList->clear();
     for (const QString& path : files) LbVideoList->addItem(QFileInfo(path).fileName());
     if (LbVideoList->count() > 0) SortRecordingList(LbVideoList);

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
 
 namespace zelq {
 
@@ -95,13 +96,33 @@ bool PutInPlace(const QString& temporary, const QString& path) {
 }
 
 std::optional<FileLock> FileLock::tryLock(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO for reading waits for a writer that may never come, and opening a device can do
+    // anything: only what is a regular file is opened, and O_NONBLOCK covers a swap in between.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return std::nullopt;
     }
     return FileLock(fd);
+}
+
+std::optional<FileLock> FileLock::tryLockFor(const QString& path, std::chrono::milliseconds patience) {
+    const auto until = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        std::optional<FileLock> lock = tryLock(path);
+        if (lock || std::chrono::steady_clock::now() >= until) return lock;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+bool FileLock::isAt(const QString& path) const {
+    struct stat locked {}, named{};
+    return ::fstat(fd_, &locked) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+           locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
 }
 
 FileLock::~FileLock() {

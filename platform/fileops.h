@@ -2,6 +2,7 @@
 // File operations with the guarantees the program promises its users. Thread-safe.
 
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -42,8 +43,16 @@ bool PutInPlace(const QString& temporary, const QString& path);
 // nothing repairs or replaces the file under it, in this program or in a second copy of it.
 class FileLock {
 public:
-    // The lock, or none when another holder has it or the file cannot be opened.
+    // The lock, or none when another holder has it or the file cannot be opened. Only a regular file is
+    // locked: a symbolic link is not followed, and a FIFO or a device is never waited on.
     static std::optional<FileLock> tryLock(const QString& path);
+    // The same, trying again for up to `patience` while another holder has it: for a writer whose new
+    // file a repairer may be looking at for a moment.
+    static std::optional<FileLock> tryLockFor(const QString& path, std::chrono::milliseconds patience);
+    // The locked file, open for reading.
+    int fd() const { return fd_; }
+    // Whether `path` still names the locked file (it may have been renamed or deleted meanwhile).
+    bool isAt(const QString& path) const;
     FileLock(FileLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileLock& operator=(FileLock&& other) noexcept {
         std::swap(fd_, other.fd_);

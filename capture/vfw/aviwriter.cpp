@@ -61,7 +61,9 @@ HRESULT OutputFile::create(const std::filesystem::path& path, PAVIFILE& out) {
         return aviErrorFromAv(ret, AviStep::Open);
     }
     auto* file = new OutputFile(path, std::move(ctx));
-    file->lock_ = FileLock::tryLock(QString::fromStdString(path.string()));
+    // A listing may be judging the new, empty file at this moment (it lets go at once: an empty file
+    // is no unfinished recording).
+    file->lock_ = FileLock::tryLockFor(QString::fromStdString(path.string()), std::chrono::seconds(1));
     out.reset(file);
     return AVIERR_OK;
 }

@@ -1,11 +1,17 @@
 #include "capture/vfw/localavi.h"
 
 #include <string>
+#include <system_error>
 
 namespace zelq {
 
 int openLocalAvi(const std::filesystem::path& path, AvInputContextPtr& out) {
     out.reset();
+    // A FIFO, a socket or a device named .avi would block the open or read something that never ends:
+    // only regular files (also through a link) are recordings.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return ec ? AVERROR(ec.value()) : AVERROR_INVALIDDATA;
     const AVInputFormat* avi = av_find_input_format("avi");
     if (!avi)
         return AVERROR_DEMUXER_NOT_FOUND;

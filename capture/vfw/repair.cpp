@@ -1,6 +1,7 @@
 #include "capture/vfw/repair.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -22,20 +23,37 @@ namespace zelq {
 
 namespace {
 
-// The RIFF size a writer puts in its header before it knows it; it writes the real one when it finishes.
+// The RIFF size a writer puts in a part's header before it knows it; it writes the real one when it
+// closes the part.
 constexpr std::uint32_t kUnwrittenSize = 0xffffffffu;
 
-bool unfinished(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::array<char, 12> head{};
-    if (!in.read(head.data(), head.size()) || std::memcmp(head.data(), "RIFF", 4) != 0 ||
-        std::memcmp(head.data() + 8, "AVI ", 4) != 0)
+std::uint32_t littleEndian32(const unsigned char* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+// Whether the AVI file open at `fd` was left unfinished. A recording past 1 GB has several RIFF parts
+// ("AVI " and then "AVIX"); each part's size is written when the next one begins, so only the last part
+// tells whether the writer finished. Bytes after a closed part that do not start another part are not
+// a writer's doing: such a file is left as it is.
+bool unfinished(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
         return false;
-    std::uint32_t riffSize = 0;
-    for (int i = 3; i >= 0; --i) riffSize = (riffSize << 8) | static_cast<unsigned char>(head[4 + i]);
-    std::error_code ec;
-    const auto fileSize = std::filesystem::file_size(path, ec);
-    return !ec && (riffSize == kUnwrittenSize || std::uint64_t{riffSize} + 8 > fileSize);
+    const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t at = 0;
+    for (bool first = true; at < fileSize; first = false) {
+        std::array<unsigned char, 12> head{};
+        if (fileSize - at < head.size() ||
+            ::pread(fd, head.data(), head.size(), static_cast<off_t>(at)) != static_cast<ssize_t>(head.size()) ||
+            std::memcmp(head.data(), "RIFF", 4) != 0 || std::memcmp(head.data() + 8, first ? "AVI " : "AVIX", 4) != 0)
+            return false;
+        const std::uint32_t size = littleEndian32(head.data() + 4);
+        if (size == kUnwrittenSize || at + 8 + size > fileSize)
+            return true;
+        at += 8 + std::uint64_t{size} + (size & 1);
+    }
+    return false;
 }
 
 bool syncToDisk(const QString& path) {
@@ -84,13 +102,16 @@ public:
     const std::map<int, std::pair<int, int>>& pictureSizes() const { return pictureSizes_; }
 
     // Copies the packets of every stream in the order the old file has them; the packets written.
-    int copyPackets(int& copied) {
+    int copyPackets(int& copied, const std::stop_token& stop) {
         AvPacketPtr packet(av_packet_alloc());
         if (!packet)
             return AVERROR(ENOMEM);
         int ret = 0;
         while (ret >= 0 && av_read_frame(&in_, packet.get()) >= 0) {
-            ret = copy(*packet, copied);
+            if (stop.stop_requested())
+                ret = AVERROR_EXIT;
+            else
+                ret = copy(*packet, copied);
             av_packet_unref(packet.get());
         }
         return ret;
@@ -139,7 +160,7 @@ private:
 };
 
 // Copies every whole chunk of every stream of `from` into the new file `to` and finishes it.
-int copyStreams(const std::filesystem::path& from, const std::filesystem::path& to) {
+int copyStreams(const std::filesystem::path& from, const std::filesystem::path& to, const std::stop_token& stop) {
     AvInputContextPtr in;
     int ret = openLocalAvi(from, in);
     if (ret < 0)
@@ -161,7 +182,7 @@ int copyStreams(const std::filesystem::path& from, const std::filesystem::path& 
     if (!copy.pictureSizes().empty())
         putPictureSizes(*out->pb, to, copy.pictureSizes());
     int copied = 0;
-    if ((ret = copy.copyPackets(copied)) < 0)
+    if ((ret = copy.copyPackets(copied, stop)) < 0)
         return ret;
     // A copy without a chunk would put nothing in the recording's place.
     if (copied == 0)
@@ -172,27 +193,36 @@ int copyStreams(const std::filesystem::path& from, const std::filesystem::path& 
 
 }  // namespace
 
-RepairResult repairUnfinishedRecording(const std::filesystem::path& path) {
-    if (!unfinished(path) || !carriesWriterMark(path))
-        return RepairResult::NotNeeded;
+RepairResult repairUnfinishedRecording(const std::filesystem::path& path, std::stop_token stop) {
     const QString original = QFile::decodeName(path.c_str());
+    // Regular files only: a FIFO or a device named .avi is never opened, a symbolic link never replaced.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return RepairResult::NotNeeded;
+    // The writer holds this lock until its file is finished; it also keeps a second repairer away. It is
+    // taken before the file is judged: a writer that finishes between a judgement and the lock would see
+    // its finished file rewritten.
+    const std::optional<FileLock> lock = FileLock::tryLock(original);
+    if (!lock)
+        return RepairResult::Busy;
+    if (!unfinished(lock->fd()) || !carriesWriterMark(path))
+        return RepairResult::NotNeeded;
     // The unrepaired file must be able to go to the trash; where it cannot, it stays as it is, and is not
     // copied in vain at every listing.
     if (!TrashReaches(original)) {
         qCDebug(lcVfw, "%s: no trash on its disk: left unrepaired", path.c_str());
         return RepairResult::Failed;
     }
-    // The writer holds this lock until its file is finished; it also keeps a second repairer away.
-    const std::optional<FileLock> lock = FileLock::tryLock(original);
-    if (!lock)
-        return RepairResult::Busy;
     const QString temporary = CreateTemporaryBeside(original);
     if (temporary.isEmpty())
         return RepairResult::Failed;
-    const int ret = copyStreams(path, QFile::encodeName(temporary).toStdString());
-    if (ret < 0 || !syncToDisk(temporary) || !PutInPlace(temporary, original)) {
-        qCWarning(lcVfw, "%s: cannot repair: %s", path.c_str(),
-                  ret < 0 ? avErrorText(ret).c_str() : "not replaced");
+    const int ret = copyStreams(path, QFile::encodeName(temporary).toStdString(), stop);
+    // A file deleted or renamed while it was copied keeps what the user did: its copy has no place.
+    const bool stillThere = lock->isAt(original);
+    if (ret < 0 || !stillThere || !syncToDisk(temporary) || !PutInPlace(temporary, original)) {
+        if (ret != AVERROR_EXIT && stillThere)
+            qCWarning(lcVfw, "%s: cannot repair: %s", path.c_str(),
+                      ret < 0 ? avErrorText(ret).c_str() : "not replaced");
         QFile::remove(temporary);
         return RepairResult::Failed;
     }

@@ -7,9 +7,11 @@
 //
 // Only recordings this program wrote carry its writer mark (writermark.h), and only those are repaired:
 // another program's AVI is listed, played and split as it is, never rewritten, whatever its header
-// says. Any thread; one file at a time.
+// says. Any thread; one file at a time. Only regular files are looked at: a FIFO, a device or a folder
+// named .avi is never opened, and a symbolic link is never replaced.
 
 #include <filesystem>
+#include <stop_token>
 
 namespace zelq {
 
@@ -20,6 +22,7 @@ enum class RepairResult {
     Failed,  // left as it was
 };
 
-RepairResult repairUnfinishedRecording(const std::filesystem::path& path);
+// A stop asked for meanwhile ends the copy; the file stays as it was (Failed).
+RepairResult repairUnfinishedRecording(const std::filesystem::path& path, std::stop_token stop = {});
 
 }  // namespace zelq

@@ -5,6 +5,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -248,7 +249,12 @@ TEST_F(RecordingE2E, ARecordingCutShortByACrashIsRepairedAtTheNextStart) {
 
     ASSERT_TRUE(session.startProgram());
     main = *session.waitForWindow(kMainTitle);
-    const auto probe = Session::probe(file);
+    // The repair runs in the background once the list is shown.
+    std::optional<ProbeResult> probe = Session::probe(file);
+    for (QDeadlineTimer deadline(30000); (!probe || probe->positions == 0) && !deadline.hasExpired();) {
+        QThread::msleep(200);
+        probe = Session::probe(file);
+    }
     ASSERT_TRUE(probe.has_value());
     // Finished again: the header counts the positions (a file left as it was counts none), and they
     // are about the seconds recorded.

@@ -220,6 +220,8 @@ HRESULT writeSoundRecording(const QString& path, const SoundRecording& rec) {
         if (hr == AVIERR_OK)
             hr = AVIStreamWrite(video, i, 1, frame.pixels(), frame.imageBytes(), 0);
     }
+    if (rec.dieAfterWriting)
+        _exit(hr == AVIERR_OK ? 0 : 1);
     const HRESULT finished = file ? AVIFileFinish(file) : AVIERR_OK;
     return hr != AVIERR_OK ? hr : finished;
 }

@@ -78,6 +78,7 @@ struct SoundRecording {
     int positions = 10;
     std::function<Rgb(int x, int y, int frame)> picture;
     std::function<std::int16_t(std::int64_t frame)> sound;  // the same sample in both channels
+    bool dieAfterWriting = false;  // as Recording's
 };
 zelq::HRESULT writeSoundRecording(const QString& path, const SoundRecording& rec);
 
