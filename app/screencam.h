@@ -24,6 +24,7 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/picturekeeper.h"
@@ -136,6 +137,16 @@ public:
     void EnterRecordingLayout();
     void LeaveRecordingLayout();
     void BtnHotKeySetClick();
+    // Pauses or resumes the running recording (the tool window's pause button, a script); the status line
+    // and the tool window's caption follow. Nothing while no recording runs.
+    void SetRecordingPaused(bool paused);
+    // Checks the folder and names the new recording (CurrentFilePath); false when the user was told why not.
+    bool prepareRecordingPath();
+    // Puts the tool window beside the recorded rectangle, inside the screen.
+    void placeToolWindow(const QRect& recorded);
+    // A recording started from outside the window (a script, a desktop shortcut) is stopped by its owner:
+    // while this is set, the stop hot key and the tool window's stop hand their stop to it.
+    std::function<void()> ExternalStop;
 
     // --- the picture panel (screencam_pictures.cpp) -------------------------------------------------
     void BtnAVIToPICClick();
@@ -289,6 +300,10 @@ public:
 
     Dialogs& dialogs() const { return *dialogs_; }
 
+signals:
+    // A running recording was paused (true) or resumed (false), from the window or from a script.
+    void recordingPauseChanged(bool paused);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -316,8 +331,6 @@ private:
     void connectWebHandlers();
     void shellOpen(const QString& target);
     void startRecording(bool area);
-    // Checks the folder and names the new recording (CurrentFilePath); false when the user was told why not.
-    bool prepareRecordingPath();
     // The recording folder the path box names: empty for a blank box, which names no folder at all.
     QString folderFromPathBox();
     // The picture list holds files; the picture is loaded from its file when it is needed.
@@ -329,8 +342,6 @@ private:
     void showPictureTools();
     // Moves the focused picture one place up (-1) or down (1), keeping it selected.
     void movePictureItem(int step);
-    // Puts the tool window beside the recorded rectangle, inside the screen.
-    void placeToolWindow(const QRect& recorded);
 
     // The automatic-naming state is the tag of the toggle: 1 automatic, 0 manual.
     int autoNaming() const { return BtnAutoSave->tag(); }

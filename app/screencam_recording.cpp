@@ -46,7 +46,10 @@ void TFrmScreenCam::attachWindows(QWidget* message, TFrmAreaSelect* areaSelect, 
         FrmAreaSelect->onConfirm = [this] { swallowErrors([this] { StartAreaRecording(); }); };
         FrmAreaSelect->onClose = [this] { swallowErrors([this] { show(); }); };
     }
-    if (FrmTool) FrmTool->onStop = [this] { StopFromToolWindow(); };
+    if (FrmTool) {
+        FrmTool->onStop = [this] { StopFromToolWindow(); };
+        FrmTool->onPause = [this] { SetRecordingPaused(!(CaptureEngine && CaptureEngine->Paused)); };
+    }
 }
 
 void TFrmScreenCam::CreateCaptureEngine() {
@@ -119,6 +122,7 @@ void TFrmScreenCam::startRecording(bool area) {
     if (area || !hotKey) {
         if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
         placeToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : outerBounds(this));
+        FrmTool->showPaused(false);
         FrmTool->show();
     }
 }
@@ -211,6 +215,10 @@ void TFrmScreenCam::StopProcedure() {
 }
 
 void TFrmScreenCam::StopFromToolWindow() {
+    if (ExternalStop) {
+        ExternalStop();
+        return;
+    }
     Stopping = true;
     swallowErrors([this] { StopProcedure(); });
     Stopping = false;
@@ -227,7 +235,9 @@ void TFrmScreenCam::ScreenLost() {
 
 void TFrmScreenCam::HotKeyMessage(int id) {
     if (Stopping) return;
-    if (id == kStopHotKeyId) {
+    if (id == kStopHotKeyId && ExternalStop) {
+        ExternalStop();
+    } else if (id == kStopHotKeyId) {
         StopProcedure();
     } else {
         dialogs().messageBox(QStringLiteral("Unknown HotKey!"), {}, MsgIcon::None, MsgButtons::Ok, this);
@@ -260,5 +270,17 @@ void TFrmScreenCam::LeaveRecordingLayout() {
 }
 
 void TFrmScreenCam::BtnHotKeySetClick() { ShowHotkeyDialog(false); }
+
+void TFrmScreenCam::SetRecordingPaused(bool paused) {
+    if (!CaptureEngine || !CaptureEngine->Recording || CaptureEngine->Paused == paused)
+        return;
+    if (paused)
+        CaptureEngine->PauseRecording();
+    else
+        CaptureEngine->ResumeRecording();
+    if (FrmTool) FrmTool->showPaused(paused);
+    LblHint->setText(paused ? QStringLiteral("录像已暂停") : QStringLiteral("正在录像"));
+    emit recordingPauseChanged(paused);
+}
 
 }  // namespace zelq

@@ -23,7 +23,6 @@ TFrmTool::TFrmTool(QWidget* owner)
     BtnPause = new SkinButton(QStringLiteral("暂停录像"), this);
     BtnPause->setObjectName(QStringLiteral("BtnPause"));
     BtnPause->setGeometry(24, 70, 119, 30);
-    BtnPause->hide();
     MmHint = new QPlainTextEdit(this);
     MmHint->setObjectName(QStringLiteral("MmHint"));
     MmHint->setFrameShape(QFrame::NoFrame);
@@ -32,6 +31,15 @@ TFrmTool::TFrmTool(QWidget* owner)
     MmHint->hide();
     refuseMinimise(this);
     connect(BtnStopRec, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnStopRecClick(); }); });
+    connect(BtnPause, &QAbstractButton::clicked, this, [this] { swallowErrors([this] { BtnPauseClick(); }); });
+}
+
+void TFrmTool::BtnPauseClick() {
+    if (onPause) onPause();
+}
+
+void TFrmTool::showPaused(bool paused) {
+    BtnPause->setText(paused ? QStringLiteral("继续录像") : QStringLiteral("暂停录像"));
 }
 
 void TFrmTool::BtnStopRecClick() {

@@ -16,9 +16,13 @@ public:
 
     // The main window's stop, run by the stop button and by closing the window.
     std::function<void()> onStop;
+    // The main window's pause or resume, run by the pause button.
+    std::function<void()> onPause;
 
     void BtnStopRecClick();
-    void BtnPauseClick() {}
+    void BtnPauseClick();
+    // The pause button's caption: 继续录像 while the recording is paused.
+    void showPaused(bool paused);
 
     SkinButton* BtnStopRec = nullptr;
     SkinButton* BtnPause = nullptr;

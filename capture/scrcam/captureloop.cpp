@@ -23,16 +23,33 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
     stats.FrameGap = 0.0;
     stats.StartTime = clock.timeGetTime();
     stats.SkippedFrames = 0;
-    const std::uint32_t start = stats.StartTime;
+    std::uint32_t start = stats.StartTime;
     if (steps.started)
         steps.started();
+    const auto paused = [&] { return steps.paused && steps.paused(); };
+    // A sleep ends early for a stop and for a pause, so that a pause holds the file's time where it was
+    // asked for, not at the next grid point.
+    const std::function<bool()> going = [&] { return steps.recording() && !paused(); };
 
     while (steps.recording()) {
+        if (paused()) {
+            const std::uint32_t pausedAt = clock.timeGetTime();
+            if (steps.pausing) steps.pausing();
+            const std::function<bool()> stillPaused = [&] { return steps.recording() && paused(); };
+            while (stillPaused()) clock.sleepWhile(1000, static_cast<std::uint32_t>(slice), stillPaused);
+            // The grid moves on by the time paused: the file goes on where it stopped.
+            start += clock.timeGetTime() - pausedAt;
+            stats.StartTime = start;
+            if (steps.resumed) steps.resumed();
+            continue;
+        }
         // Unsigned 32-bit arithmetic: the millisecond counter may wrap during a recording.
         const std::uint32_t elapsed = clock.timeGetTime() - start;
         Frame frame = steps.grab();
         if (!frame) return CaptureLoopEnd::NoFrame;
-        const int index = positionFor(elapsed, msPerFrame);
+        int index = positionFor(elapsed, msPerFrame);
+        // A pass late past the end still gives the last position its frame, so the file has its length.
+        if (steps.positionLimit > 0 && index >= steps.positionLimit) index = steps.positionLimit - 1;
         stats.FrameIndex = index;
         if (index - lastIndex > 1) stats.SkippedFrames += index - lastIndex - 1;
         // Only the first pass may write position 0: a second pass landing there too (a capture faster
@@ -46,6 +63,8 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
             lastIndex = index;
         }
         FreeFrame(frame);
+        if (steps.positionLimit > 0 && stats.FramesWritten > 0 && lastIndex >= steps.positionLimit - 1)
+            return CaptureLoopEnd::Stopped;
         if (elapsed > lastNotifyTime + 500) {
             lastNotifyTime = elapsed;
             if (steps.progress) steps.progress();
@@ -57,7 +76,7 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
         const std::int64_t now = static_cast<std::uint32_t>(clock.timeGetTime() - start);
         const std::int64_t wait = (static_cast<std::int64_t>(index) + 1) * msPerFrame - now;
         if (wait > 0)
-            clock.sleepWhile(static_cast<std::uint32_t>(wait), static_cast<std::uint32_t>(slice), steps.recording);
+            clock.sleepWhile(static_cast<std::uint32_t>(wait), static_cast<std::uint32_t>(slice), going);
     }
     return CaptureLoopEnd::Stopped;
 }

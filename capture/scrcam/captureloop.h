@@ -31,6 +31,13 @@ struct CaptureLoopSteps {
     std::function<bool(int position, Frame&)> write;       // false: the write failed; may take the frame
     std::function<void()> progress;                        // at most every 500 ms
     std::function<void()> started;                         // optional: the clock's start, position 0, is now
+    // Optional pause: while `paused` answers true nothing is grabbed and the file's time stands still;
+    // `pausing` runs when the loop stops for it and `resumed` when it goes on (the sound follows them).
+    std::function<bool()> paused;
+    std::function<void()> pausing;
+    std::function<void()> resumed;
+    // When above 0, the recording ends by itself once the file holds this many positions.
+    int positionLimit = 0;
 };
 
 enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };

@@ -169,6 +169,14 @@ HRESULT TScreenCam::writeRecording(const QString& fileName, Frame& frame, const 
             return writer.submit(position, f);
         };
         steps.progress = [this] { raise(OnProgress); };
+        steps.paused = [this] { return Paused.load(); };
+        steps.pausing = [&] {
+            if (avi.sound) avi.sound->pause(std::chrono::steady_clock::now());
+        };
+        steps.resumed = [&] {
+            if (avi.sound) avi.sound->resume(std::chrono::steady_clock::now());
+        };
+        steps.positionLimit = PositionLimit;
         steps.started = [&] {
             if (avi.sound)
                 avi.sound->start(std::chrono::steady_clock::now());

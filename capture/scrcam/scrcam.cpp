@@ -87,6 +87,7 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
                 ThreadDone();
         },
         Qt::QueuedConnection);
+    Paused = false;
     Recording = true;
     worker->start();
 }
@@ -94,6 +95,17 @@ void TScreenCam::StartRecording(QWidget* source, const QString& fileName) {
 void TScreenCam::StopRecording() {
     Recording = false;
     clock_.wake();  // the worker's pause between passes ends now, not at the next grid point
+}
+
+void TScreenCam::PauseRecording() {
+    if (!Recording) return;
+    Paused = true;
+    clock_.wake();  // the pause begins now, not at the next grid point
+}
+
+void TScreenCam::ResumeRecording() {
+    Paused = false;
+    clock_.wake();
 }
 
 QString TScreenCam::RecordingFile() const {
@@ -118,6 +130,7 @@ void TScreenCam::setSoundNotice(const QString& text) {
 
 void TScreenCam::ThreadDone() {
     Recording = false;
+    Paused = false;
     sourceWatcher_.reset();
     if (Thread && Thread->isFinished()) delete Thread.data();
     Thread = nullptr;

@@ -77,6 +77,8 @@ public:
     int BitsPerPixel = 32;
     std::atomic<FOURCC> CodecFourCC{kCodecMSVC};
     std::atomic<bool> Recording{false};
+    // Set and cleared by the UI thread during a recording, read by the worker before each pass.
+    std::atomic<bool> Paused{false};
     int ScreenWidth = 0;
     int ScreenHeight = 0;
     CaptureStats Stats;  // StartTime, FrameGap, SkippedFrames, FrameIndex, FramesWritten
@@ -106,12 +108,19 @@ public:
     bool FollowSource = false;
     // The sound recorded beside the picture; none unless the options dialog chose it for this run.
     sound::SoundChoice Sound = sound::SoundChoice::None;
+    // When above 0, a recording ends by itself once its file holds this many positions (a timed stop,
+    // exact in the file's time). Written by the UI thread while no recording runs.
+    int PositionLimit = 0;
 
     // UI thread. Starts a recording of the source window's outer bounds into fileName; does nothing at
     // all while a recording runs (or has not yet finished).
     void StartRecording(QWidget* source, const QString& fileName);
     // UI thread. Returns at once; the worker finishes the pass in hand and closes the file.
     void StopRecording();
+    // UI thread. While paused nothing is grabbed and no sound is kept; on resume the file's time goes on
+    // where it stopped, so the file is as long as the time recorded. Nothing while no recording runs.
+    void PauseRecording();
+    void ResumeRecording();
     // The file the recording started last has made: the name it was given, or the free name beside it
     // taken because that one existed by then; empty until the file is made (and when it could not be).
     // Thread-safe.

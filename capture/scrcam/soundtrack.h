@@ -29,6 +29,9 @@ public:
 
     // The moment of the recording's first position.
     void start(std::chrono::steady_clock::time_point origin);
+    // The recording pauses and resumes at these moments: the sound between is left out.
+    void pause(std::chrono::steady_clock::time_point at) { capture_->pause(at); }
+    void resume(std::chrono::steady_clock::time_point at) { capture_->resume(at); }
     // Writes what the server has delivered (or what has stalled long enough to be silence) since the
     // last chunk, up to `limit` frames at most (the end of the frame about to be written: the sound never
     // runs past the video). AVIERR_OK or the write's failure.

@@ -197,7 +197,8 @@ void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
         src->framesRead += frames;
         {
             std::lock_guard lock(me.mutex_);
-            if (me.originSet_ && frames > 0) {
+            // Sound of a paused moment is not part of the recording.
+            if (me.originSet_ && frames > 0 && !me.inPause(captured)) {
                 // Fragments after the first in one call follow it.
                 if (!stamped)
                     stamp = me.sinceOrigin(captured);
@@ -227,8 +228,30 @@ std::int64_t SoundCapture::framesAt(Clock::time_point t) const {
     return sinceOrigin(t);
 }
 
+void SoundCapture::pause(Clock::time_point t) {
+    std::lock_guard lock(mutex_);
+    pauses_.push_back({t});
+}
+
+void SoundCapture::resume(Clock::time_point t) {
+    std::lock_guard lock(mutex_);
+    if (!pauses_.empty() && pauses_.back().to == Clock::time_point::max())
+        pauses_.back().to = t;
+}
+
+bool SoundCapture::inPause(Clock::time_point t) const {
+    return std::any_of(pauses_.begin(), pauses_.end(), [t](const Pause& p) { return t >= p.from && t < p.to; });
+}
+
 std::int64_t SoundCapture::sinceOrigin(Clock::time_point t) const {
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t - origin_).count();
+    Clock::duration paused{};
+    for (const Pause& p : pauses_) {
+        if (t >= p.to)
+            paused += p.to - p.from;
+        else if (t >= p.from)
+            paused += t - p.from;
+    }
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t - origin_ - paused).count();
     // Rounded to the nearest frame, whichever side of the origin.
     const std::int64_t scaled = ns * kRate;
     return (scaled >= 0 ? scaled + 500'000'000 : scaled - 500'000'000) / 1'000'000'000;

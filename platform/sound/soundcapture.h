@@ -54,8 +54,13 @@ public:
 
     // The moment of the recording's first frame: frame 0. Sound captured before it is not kept.
     void setOrigin(Clock::time_point origin);
-    // Frames since the origin at `t`.
+    // Frames since the origin at `t`, the time of every pause before `t` left out; a moment inside a
+    // pause counts as its start.
     std::int64_t framesAt(Clock::time_point t) const;
+    // A pause of the recording from `t` on: sound captured from then until resume() is not kept, and the
+    // recording's time stands still, so the sound after it follows on from the sound before.
+    void pause(Clock::time_point t);
+    void resume(Clock::time_point t);
     // The frames before this are final at `now` (frames since the origin): every live source has laid
     // them out, or has stalled for longer than kStallFrames. Never past `now`.
     std::int64_t settled(std::int64_t now) const;
@@ -87,12 +92,18 @@ private:
     static void onTiming(pa_stream* s, void* source);
     void tell(const QString& text);
     std::int64_t sinceOrigin(Clock::time_point t) const;  // with mutex_ held
+    bool inPause(Clock::time_point t) const;              // with mutex_ held
 
     Notice notice_;
     mutable std::mutex mutex_;  // origin_, the timelines, `dead`, told_
     std::vector<std::unique_ptr<Source>> sources_;
     Clock::time_point origin_{};
     bool originSet_ = false;
+    struct Pause {
+        Clock::time_point from;
+        Clock::time_point to = Clock::time_point::max();  // max while it lasts
+    };
+    std::vector<Pause> pauses_;
     bool told_ = false;
     // Last, so that it stops (and no callback runs any more) before the sources go.
     std::unique_ptr<PulseConnection> connection_;

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 
+#include "app/toolform.h"
 #include "capture/scrcam/scrcam.h"
+#include "common/soundprobe.h"
 #include "mainwindow_fixture.h"
 
 using namespace zelq;
@@ -67,5 +69,40 @@ TEST_F(MainWindowTest, TheFirstRunTimerTicksOnceASecondAfterEachShowingAndThenRe
     w.hide();
     w.show();
     EXPECT_TRUE(w.TimerFirstRun->isActive());
+    w.hide();
+}
+
+TEST_F(MainWindowTest, TheToolWindowPausesIntoOneFileThatLeavesThePauseOut) {
+    TFrmScreenCam& w = open();
+    auto* tool = new TFrmTool(&w);
+    w.attachWindows(nullptr, nullptr, tool, nullptr);
+    // Idle, the button does nothing.
+    tool->BtnPause->click();
+    EXPECT_FALSE(w.CaptureEngine->Paused);
+    EXPECT_FALSE(tool->BtnPause->isHidden());
+
+    w.BtnSartRec->click();
+    ASSERT_TRUE(w.CaptureEngine->Recording);
+    serveEventsFor(1000);
+    tool->BtnPause->click();
+    EXPECT_TRUE(w.CaptureEngine->Paused);
+    EXPECT_EQ(tool->BtnPause->text(), QStringLiteral("继续录像"));
+    EXPECT_EQ(w.LblHint->text(), QStringLiteral("录像已暂停"));
+    const int framesAtPause = w.CaptureEngine->Stats.FramesWritten;
+    serveEventsFor(2000);
+    // Nothing is grabbed while paused.
+    EXPECT_LE(w.CaptureEngine->Stats.FramesWritten - framesAtPause, 1);
+    tool->BtnPause->click();
+    EXPECT_FALSE(w.CaptureEngine->Paused);
+    EXPECT_EQ(tool->BtnPause->text(), QStringLiteral("暂停录像"));
+    serveEventsFor(1000);
+    w.StopProcedure();
+    ASSERT_TRUE(w.CaptureEngine->waitForWorker(20000));
+
+    // About 2 s recorded around a 2 s pause: the file holds the recorded time only, in one video stream.
+    const auto streams = soundprobe::probeStreams(recordingFolder() + "1.avi");
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_GT(streams[0].duration, 1.6);
+    EXPECT_LT(streams[0].duration, 2.9);
     w.hide();
 }

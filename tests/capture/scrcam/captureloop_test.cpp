@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "capture/scrcam/captureloop.h"
@@ -176,4 +177,58 @@ TEST(TimeGrid, TheMillisecondCounterMayWrapDuringARecording) {
     runPasses(clock, 100, 5, [](int) { return 0; }, run, stats);
     EXPECT_EQ(run.written, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(stats.SkippedFrames.load(), 0);
+}
+
+TEST(TimeGrid, APauseHoldsTheFilesTimeAndALimitEndsTheFileAtItsLength) {
+    // Passes at 0, 100, 200; a pause of 5 s asked during the third pass's capture; then passes on.
+    ScriptedClock clock;
+    CaptureStats stats;
+    Observed run;
+    bool paused = false;
+    std::vector<std::string> events;
+    CaptureLoopSteps steps;
+    steps.recording = [&] { return run.passes < 6; };
+    steps.paused = [&] {
+        // Time goes by only in sleeps: five seconds of them end the pause.
+        if (paused && clock.now - stats.StartTime >= 5200) paused = false;
+        return paused;
+    };
+    steps.pausing = [&] { events.push_back("pause at " + std::to_string(clock.now - stats.StartTime)); };
+    steps.resumed = [&] { events.push_back("resume at " + std::to_string(clock.now - stats.StartTime)); };
+    steps.grab = [&] {
+        if (++run.passes == 3) paused = true;
+        return Frame::allocate(4, 4, 32);
+    };
+    steps.write = [&](int position, const Frame&) {
+        run.written.push_back(position);
+        return true;
+    };
+    EXPECT_EQ(RunCaptureLoop(100, clock, steps, stats), CaptureLoopEnd::Stopped);
+    // The third pass's frame is written; the sleep after it ends for the pause within a slice, and after
+    // five seconds the file's time goes on from where it stood: the first pass after lands on position 2
+    // again (not written), then 3, 4, with nothing skipped.
+    EXPECT_EQ(run.written, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(stats.SkippedFrames.load(), 0);
+    EXPECT_EQ(events, (std::vector<std::string>{"pause at 210", "resume at 210"}));
+    EXPECT_EQ(stats.StartTime.load(), 1000u + 4990u);
+
+    // A limit of 4 positions: the file ends after position 3, even when the last pass comes late.
+    ScriptedClock limited;
+    CaptureStats s2;
+    Observed run2;
+    CaptureLoopSteps l;
+    l.recording = [] { return true; };
+    l.positionLimit = 4;
+    l.grab = [&] {
+        limited.now += ++run2.passes == 3 ? 700 : 0;  // the third capture takes 700 ms
+        return Frame::allocate(4, 4, 32);
+    };
+    l.write = [&](int position, const Frame&) {
+        run2.written.push_back(position);
+        return true;
+    };
+    EXPECT_EQ(RunCaptureLoop(100, limited, l, s2), CaptureLoopEnd::Stopped);
+    // The pass after the slow one starts at 900 ms: it gives position 3, the last, its frame.
+    EXPECT_EQ(run2.written, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(run2.passes, 4);
 }
