@@ -7,6 +7,9 @@
 #include "app/commandline.h"
 #include "app/screencam.h"
 #include "app/windows.h"
+#include "control/busservice.h"
+#include "control/scriptedrecording.h"
+#include "control/verbs.h"
 #include "platform/clock.h"
 #include "platform/desktopsession.h"
 #include "platform/dialogs.h"
@@ -39,6 +42,17 @@ int main(int argc, char** argv) {
         std::fputs(answer->text.toLocal8Bit().constData(), stdout);
         return answer->exitCode;
     }
+    const zelq::control::Verb verb = zelq::control::parseVerb(arguments);
+    if (!verb.error.isEmpty()) {
+        std::fputs((verb.error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        return zelq::control::kExitBadArguments;
+    }
+    // A verb for the running copy needs no display: it is only a call on the session bus.
+    if (verb.kind != zelq::control::Verb::Kind::None && !verb.starts()) {
+        QCoreApplication app(argc, argv);
+        bool noCopy = false;
+        return zelq::control::sendVerb(verb, noCopy);
+    }
 
     // On a Wayland desktop the windows stay X11 clients (Xwayland): a Wayland client cannot place its own
     // windows, and the area window, the frame window and the tool window must sit where they are put.
@@ -59,6 +73,12 @@ int main(int argc, char** argv) {
     // screen: closing it must not end the program. The main window's close ends it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    if (verb.starts()) {
+        bool noCopy = false;
+        const int sent = zelq::control::sendVerb(verb, noCopy);
+        if (!noCopy) return sent;
+    }
+
     zelq::QtDialogs dialogs;
     zelq::AppServices services;
     services.dialogs = &dialogs;
@@ -70,6 +90,18 @@ int main(int argc, char** argv) {
     zelq::TFrmTool tool(&mainWindow);
     zelq::TFrmHelp help(&mainWindow);
     mainWindow.attachWindows(&message, &areaSelect, &tool, &help);
+
+    // Scripts and desktop shortcuts reach this copy over the session bus, unless another copy has the name.
+    zelq::control::ScriptedRecording scripted(mainWindow);
+    zelq::control::BusService bus(scripted);
+    bus.publish();
+    // No copy was running: this one makes the recording the verb asks for, with the window hidden, and
+    // ends with its file.
+    if (verb.starts()) {
+        const int code = zelq::control::runHeadless(verb, scripted);
+        mainWindow.close();
+        return code;
+    }
 
     // A session that ends the program closes it as the close box does: recording stopped, settings saved.
     zelq::handleTerminationSignals([&mainWindow] { mainWindow.close(); });

@@ -1,0 +1,58 @@
+#pragma once
+// The program on the session bus: the name com.zelqware.ScreenRec, the object /com/zelqware/ScreenRec,
+// the interface com.zelqware.ScreenRec (com.zelqware.ScreenRec.xml beside this file). It answers for a
+// ScriptedRecording; a refused call is a bus error whose message says why, in Chinese.
+//
+// UI thread only: the bus delivers calls on the thread the object lives on.
+
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+namespace zelq::control {
+
+class ScriptedRecording;
+struct Answer;
+
+inline constexpr char kBusName[] = "com.zelqware.ScreenRec";
+inline constexpr char kBusPath[] = "/com/zelqware/ScreenRec";
+inline constexpr char kBusInterface[] = "com.zelqware.ScreenRec";
+// Error names, one for each kind of refusal.
+inline constexpr char kErrorBadRequest[] = "com.zelqware.ScreenRec.Error.BadRequest";
+inline constexpr char kErrorBusy[] = "com.zelqware.ScreenRec.Error.Busy";
+inline constexpr char kErrorNotRecording[] = "com.zelqware.ScreenRec.Error.NotRecording";
+inline constexpr char kErrorCannotStart[] = "com.zelqware.ScreenRec.Error.CannotStart";
+
+class BusService : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "com.zelqware.ScreenRec")
+public:
+    explicit BusService(ScriptedRecording& recording, QObject* parent = nullptr);
+    // Takes the name on the session bus and offers the object. False, and a line in the log, when there
+    // is no bus or another copy of the program has the name: it stays that copy's.
+    bool publish();
+
+public slots:
+    void RecordFull(const QVariantMap& options);
+    void RecordArea(int x, int y, int width, int height, const QVariantMap& options);
+    void Stop();
+    void Pause();
+    void Resume();
+    void TogglePause();
+    QVariantMap Status();
+
+signals:
+    void Started(const QString& file);
+    void Paused();
+    void Resumed();
+    void Finished(const QString& file, double seconds, int frames, int skipped);
+    void Failed(const QString& reason);
+
+private:
+    void answer(const Answer& answer);
+    void record(bool area, const QRect& rect, const QVariantMap& options);
+    ScriptedRecording& recording_;
+};
+
+}  // namespace zelq::control
