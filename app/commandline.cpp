@@ -35,6 +35,22 @@ QString helpText() {
     }
     text += QStringLiteral("  --site-root=地址    横幅和帮助文档所用网站的根地址（默认用程序自带的网站，\n"
                            "                      也可由环境变量 ZELQ_SITE_ROOT 给出）\n");
+    text += QStringLiteral(
+        "\n从脚本录像（发给正在运行的程序；没有在运行时，开始录像的动作不显示主窗口自己录像，文件完成后退出）：\n"
+        "  --record-full         录制整个屏幕\n"
+        "  --record-area=X,Y,宽x高  录制屏幕上的一个区域（屏幕像素），例如 100,100,640x480\n"
+        "  --duration=秒         录到文件有这么长时自动停止\n"
+        "  --countdown=秒        先在屏幕上倒计时，倒计时不会录进文件\n"
+        "  --sound=none|computer|microphone|both  声音\n"
+        "  --compressor=名称     压缩器（如 MSVC）\n"
+        "  --interval=毫秒       捕获间隔\n"
+        "  --rate=帧数           写入文件的帧率\n"
+        "  --output=文件         录像文件（已有的文件不会被覆盖，改用下一个空闲的名字）\n"
+        "  --wait                录像文件完成后才返回，并输出文件路径\n"
+        "  --stop, --pause, --resume, --toggle-pause  停止、暂停、继续、暂停或继续正在进行的录像\n"
+        "  --status              输出录像状态\n"
+        "\n退出码：0 完成；2 参数错误；3 没有可以停止或暂停的录像；4 录像不能开始（原因见标准错误输出）。\n"
+        "会话总线接口：com.zelqware.ScreenRec（/com/zelqware/ScreenRec）。\n");
     text += QStringLiteral("\n另外接受 Qt 的标准选项，例如 -display <显示>。\n");
     return text;
 }
