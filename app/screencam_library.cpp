@@ -23,8 +23,14 @@ void TFrmScreenCam::RefreshRecordingList() {
         LbVideoList->clear();
         return;
     }
-    QStringList files;
-    ListFolderFiles(CurrentFolder, QStringLiteral("avi"), files);
+    QStringList listedFiles, files;
+    ListFolderFiles(CurrentFolder, QStringLiteral("avi"), listedFiles);
+    // A FIFO, a socket or a device named .avi is no recording, and opening one to play it could wait for
+    // ever: only regular files (also through a link) are listed.
+    for (const QString& path : listedFiles) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(QFile::encodeName(path).toStdString(), ec)) files << path;
+    }
     // A recording left unfinished by a crash gets its index and counts back, in the background: the
     // names are listed at once. One that a recording (of this copy or another) is still writing is left
     // alone.

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QTest>
@@ -146,6 +148,17 @@ TEST_F(MainWindowTest, TheListFollowsTheDiskWhateverHappensToTheFolder) {
     w.RefreshRecordingList();
     EXPECT_TRUE(listed().isEmpty());
     EXPECT_TRUE(QFileInfo(recordingFolder()).isDir());  // made again, as at start
+
+    // Only regular files are recordings: a FIFO (whose opening would wait for ever) and a folder are not
+    // listed, a link to a recording is.
+    touch(recordingFolder(), {"1.avi"});
+    ASSERT_EQ(mkfifo(QFile::encodeName(recordingFolder() + "2.avi").constData(), 0644), 0);
+    ASSERT_TRUE(QDir(recordingFolder()).mkdir("3.avi"));
+    ASSERT_TRUE(QFile::link(recordingFolder() + "1.avi", recordingFolder() + "4.avi"));
+    w.RefreshRecordingList();
+    EXPECT_EQ(listed(), QStringList({"1.avi", "4.avi"}));
+    w.recordingRepairs().waitUntilIdle();
+    EXPECT_TRUE(QFileInfo(recordingFolder() + "4.avi").isSymLink());
 
     // A path far beyond what the file system takes: nothing listed, nothing breaks.
     w.CurrentFolder = "/" + QString(4000, QLatin1Char('x')) + "/";
