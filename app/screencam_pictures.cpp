@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/picturesplitter.h"
 #include "app/player/mediaplayer.h"
@@ -130,8 +131,17 @@ void TFrmScreenCam::SplitRecordingToPictures(const QString& path) {
     LblHint->setText(QStringLiteral("可分解成%1个图片").arg(length));
     AVISTREAMINFO info{};
     AVIStreamInfo(avi.stream, &info, sizeof info);
-    const int claimedWidth = info.rcFrame.right - info.rcFrame.left;
-    const int claimedHeight = info.rcFrame.bottom - info.rcFrame.top;
+    int claimedWidth = info.rcFrame.right - info.rcFrame.left;
+    int claimedHeight = info.rcFrame.bottom - info.rcFrame.top;
+    // The frame rectangle may name a small picture inside a coded frame that the format claims far
+    // larger; the decoder would be made that large, so the larger claim is the one judged.
+    BitmapInfoHeader format;
+    LONG formatBytes = sizeof format;
+    if (AVIStreamReadFormat(avi.stream, start, &format, &formatBytes) == AVIERR_OK &&
+        !pictureSizeAcceptable(format.biWidth, std::abs(format.biHeight))) {
+        claimedWidth = format.biWidth;
+        claimedHeight = std::abs(format.biHeight);
+    }
     if (!pictureSizeAcceptable(std::max(claimedWidth, 1), std::max(claimedHeight, 1))) {
         // Each picture would be as large as the frame: an 8K limit keeps a lying header from filling
         // the disk and the memory with pictures nobody recorded.
@@ -273,6 +283,17 @@ void TFrmScreenCam::BtnLoadPicsClick() {
         dialogs().openFiles(this, QString(), AddBitmapDialog.initialDir, AddBitmapDialog.filter);
     for (const QString& file : files) {
         AddBitmapDialog.fileName = file;
+        // Every frame of a recording built from the list is as large as its pictures: the recording's
+        // own 8K limit holds here, and a refusal for the size says so (a picture that large would also
+        // not load, and the adding would end without a word).
+        const QSize size = QImageReader(file).size();
+        if (size.isValid() && !pictureSizeAcceptable(size.width(), size.height())) {
+            reportUnbuilt(QStringLiteral("图片%1为%2×%3，超过8K（7680×4320），无法用来生成录像。")
+                              .arg(file)
+                              .arg(size.width())
+                              .arg(size.height()));
+            return;
+        }
         // Only whole BMP pictures are taken; the first that does not load in full ends the adding.
         if (LoadWholeBmp(file).isNull())
             return;

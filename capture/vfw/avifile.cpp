@@ -160,6 +160,19 @@ HRESULT AVIFileGetStream(const PAVIFILE& pfile, PAVISTREAM& ppavi, DWORD fccType
     return pfile->getStream(ppavi, fccType, lParam);
 }
 
+HRESULT AVIStreamReadFormat(const PAVISTREAM& pavi, LONG /*lPos*/, BitmapInfoHeader* lpFormat, LONG* lpcbFormat) {
+    if (!pavi)
+        return AVIERR_BADHANDLE;
+    if (!lpFormat || !lpcbFormat)
+        return AVIERR_BADPARAM;
+    if (*lpcbFormat < static_cast<LONG>(sizeof(BitmapInfoHeader)))
+        return AVIERR_BUFFERTOOSMALL;
+    const HRESULT hr = pavi->readFormat(*lpFormat);
+    if (hr == AVIERR_OK)
+        *lpcbFormat = sizeof(BitmapInfoHeader);
+    return hr;
+}
+
 HRESULT AVIStreamInfo(const PAVISTREAM& pavi, AVISTREAMINFO* psi, LONG lSize) {
     if (!pavi)
         return AVIERR_BADHANDLE;

@@ -123,6 +123,11 @@ HRESULT AVIFileGetStream(const PAVIFILE& pfile, PAVISTREAM& ppavi, DWORD fccType
 HRESULT AVIStreamInfo(const PAVISTREAM& pavi, AVISTREAMINFO* psi, LONG lSize);
 // First position, number of positions (empty ones included), and the position after the last; -1 for a
 // stream that is not there.
+// The picture format of a video stream as its header gives it: the coded size (which a damaged header can
+// make anything), depth and FourCC (0 for uncompressed); no colour table. *lpcbFormat is the room at
+// lpFormat on the way in and the format's size on the way out. AVIERR_NODATA for a stream without
+// pictures, AVIERR_BUFFERTOOSMALL when the room is short.
+HRESULT AVIStreamReadFormat(const PAVISTREAM& pavi, LONG lPos, BitmapInfoHeader* lpFormat, LONG* lpcbFormat);
 LONG AVIStreamStart(const PAVISTREAM& pavi);
 LONG AVIStreamLength(const PAVISTREAM& pavi);
 LONG AVIStreamEnd(const PAVISTREAM& pavi);

@@ -34,6 +34,8 @@ public:
     // The frame written last, still at hand (see AVIStreamHintLastFrame).
     virtual void hintLastFrame(const void* /*pixels*/) {}
     virtual void info(AVISTREAMINFO& out) const = 0;
+    // The picture format of a video stream read from a file.
+    virtual HRESULT readFormat(BitmapInfoHeader& /*out*/) const { return AVIERR_NODATA; }
     virtual LONG start() const { return 0; }
     virtual LONG length() const = 0;
     // Hands over what the stream still holds (a compressor's last frames); nothing for other streams.

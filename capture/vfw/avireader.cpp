@@ -81,6 +81,19 @@ void ReadStream::info(AVISTREAMINFO& out) const {
     out = i;
 }
 
+HRESULT ReadStream::readFormat(BitmapInfoHeader& out) const {
+    const AVCodecParameters& par = *stream().codecpar;
+    if (par.codec_type != AVMEDIA_TYPE_VIDEO)
+        return AVIERR_NODATA;
+    BitmapInfoHeader f;
+    f.biWidth = par.width;
+    f.biHeight = par.height;
+    f.biBitCount = static_cast<std::uint16_t>(par.bits_per_coded_sample);
+    f.biCompression = par.codec_id == AV_CODEC_ID_RAWVIDEO ? 0 : par.codec_tag;
+    out = f;
+    return AVIERR_OK;
+}
+
 std::optional<FrameRect> ReadStream::pictureRect() const {
     const AVCodecParameters& par = *stream().codecpar;
     const std::optional<FrameRect> r = file_->frameRect(index_);

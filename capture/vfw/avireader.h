@@ -41,6 +41,7 @@ public:
     ReadStream(std::shared_ptr<InputFile> file, int index) : file_(std::move(file)), index_(index) {}
 
     void info(AVISTREAMINFO& out) const override;
+    HRESULT readFormat(BitmapInfoHeader& out) const override;
     LONG start() const override;
     LONG length() const override;
     PGETFRAME openFrames(const PAVISTREAM& self, const BitmapInfoHeader* wanted) override;

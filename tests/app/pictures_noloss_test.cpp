@@ -113,6 +113,21 @@ TEST_F(MainWindowTest, AFrameClaimedBeyond8KAndATruncatedPictureAreRefused) {
     ASSERT_EQ(AVIFileGetStream(file, stream, streamtypeVIDEO, 0), AVIERR_OK);
     EXPECT_EQ(AVIStreamGetFrameOpen(stream), nullptr);
 
+    // Only the format claims 20000 x 12000, the frame rectangle a small picture inside it: refused all
+    // the same, and said so in the box and on the hint line.
+    const QString inside = recordingIn(folder, "inside.avi", 2);
+    bytes = bytesOf(inside);
+    const qsizetype format = bytes.indexOf("strf");
+    qToLittleEndian<qint32>(20000, bytes.data() + format + 12);
+    qToLittleEndian<qint32>(12000, bytes.data() + format + 16);
+    ASSERT_TRUE(writeBytes(inside, bytes));
+    dialogs.clear();
+    w.SplitRecordingToPictures(inside);
+    const QString refusal = QStringLiteral("录像画面为20000×12000，超过8K（7680×4320），无法分解为图片。");
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{refusal});
+    EXPECT_EQ(w.LblHint->text(), refusal);
+    EXPECT_TRUE(QDir(folder + "img").entryList(QDir::Files).isEmpty());
+
     // A picture cut short is no picture: it ends the adding as a non-picture does.
     QImage picture(40, 30, QImage::Format_RGB32);
     picture.fill(Qt::blue);
@@ -123,4 +138,18 @@ TEST_F(MainWindowTest, AFrameClaimedBeyond8KAndATruncatedPictureAreRefused) {
     dialogs.answerPicker(QStringList{folder + "whole.bmp", folder + "cut.bmp", folder + "whole.bmp"});
     w.BtnLoadPicsClick();
     EXPECT_EQ(w.BitmapListBox->count(), 1);
+
+    // A picture beyond 8K ends the adding too, and says why.
+    QByteArray huge = bytesOf(folder + "whole.bmp");
+    qToLittleEndian<qint32>(20000, huge.data() + 18);
+    qToLittleEndian<qint32>(12000, huge.data() + 22);
+    ASSERT_TRUE(writeBytes(folder + "huge.bmp", huge));
+    dialogs.clear();
+    dialogs.answerPicker(QStringList{folder + "huge.bmp", folder + "whole.bmp"});
+    w.BtnLoadPicsClick();
+    EXPECT_EQ(w.BitmapListBox->count(), 1);
+    const QString tooLarge =
+        QStringLiteral("图片%1为20000×12000，超过8K（7680×4320），无法用来生成录像。").arg(folder + "huge.bmp");
+    EXPECT_EQ(dialogs.messages(), std::vector<QString>{tooLarge});
+    EXPECT_EQ(w.LblHint->text(), tooLarge);
 }
