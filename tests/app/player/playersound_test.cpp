@@ -62,6 +62,14 @@ private:
     bool white_ = false;
 };
 
+// The device is closed before its display goes, as the program closes its player before its panel:
+// closing tells the display, which must still be there.
+struct ShownDevice {
+    PlayerDevice device;
+    FlashDisplay display{device};
+    ~ShownDevice() { device.close(); }
+};
+
 class PlayerSoundTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { server = new zelq::test::PrivateSoundServer; }
@@ -85,8 +93,9 @@ TEST_F(PlayerSoundTest, TheSoundLeadsThePicturesAndIsHeardInStepAlsoAfterAPause)
 
     // What the speakers play, heard through their monitor on this process's steady clock.
     sound::SoundCapture monitor(sound::SoundChoice::Computer, {});
-    PlayerDevice device;
-    FlashDisplay display(device);
+    ShownDevice shown;
+    PlayerDevice& device = shown.device;
+    FlashDisplay& display = shown.display;
     ASSERT_EQ(device.open(path.toStdString()), MMSYSERR_NOERROR);
     ASSERT_EQ(device.window(&display), MMSYSERR_NOERROR);
     ASSERT_TRUE(device.hasSound());
@@ -150,8 +159,9 @@ TEST_F(PlayerSoundTest, ASoundStreamNoDecoderReadsLeavesThePicturePlaying) {
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_NE(streams[1].codec, "pcm_s16le");
 
-    PlayerDevice device;
-    FlashDisplay display(device);
+    ShownDevice shown;
+    PlayerDevice& device = shown.device;
+    FlashDisplay& display = shown.display;
     ASSERT_EQ(device.open(path.toStdString()), MMSYSERR_NOERROR);
     ASSERT_EQ(device.window(&display), MMSYSERR_NOERROR);
     EXPECT_FALSE(device.hasSound());
