@@ -1,0 +1,155 @@
+// Recording from scripts, end to end: the real program on a private X server and a private session bus,
+// driven by its command-line verbs as a script would drive it; every file read back by ffprobe.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTest>
+#include <csignal>
+
+#include "e2e/session.h"
+
+using namespace zelq::e2e;
+
+namespace {
+
+// A session bus of the test's own, so that no copy of the program elsewhere answers the verbs.
+class PrivateBus {
+public:
+    PrivateBus() {
+        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!daemon_.waitForStarted(10000)) return;
+        QElapsedTimer t;
+        t.start();
+        QByteArray address;
+        while (!address.contains('\n') && t.elapsed() < 10000) {
+            daemon_.waitForReadyRead(200);
+            address += daemon_.readAllStandardOutput();
+        }
+        address_ = address.trimmed();
+        if (!address_.isEmpty()) qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
+    }
+    ~PrivateBus() {
+        daemon_.terminate();
+        daemon_.waitForFinished(5000);
+    }
+    bool ok() const { return !address_.isEmpty(); }
+
+private:
+    QProcess daemon_;
+    QByteArray address_;
+};
+
+class ControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.ok()) << "no dbus-daemon";
+        ASSERT_TRUE(session.ok());
+        qputenv("HOME", session.home().toUtf8());
+    }
+    // The program's verb; its exit code, its standard output in `out`.
+    int verb(const QStringList& args, QString* out = nullptr, int timeoutMs = 60000) {
+        return session.run(session.programDir() + "/zelq-screenrec", args, out, timeoutMs);
+    }
+    // Waits until the running copy says it is in `state`.
+    bool waitForState(const QString& state) {
+        return QTest::qWaitFor(
+            [&] {
+                QString out;
+                verb({"--status"}, &out);
+                return out.contains("state=" + state);
+            },
+            20000);
+    }
+    QString file(const QString& name) const { return session.home() + "/" + name; }
+
+    PrivateBus bus;
+    Session session;
+};
+
+}  // namespace
+
+TEST_F(ControlTest, AScriptRecordsForADurationWithACountdownAndVerbsWithoutARecordingSayNothingToStop) {
+    // Nothing runs: nothing to stop or pause; bad arguments are refused before anything starts.
+    EXPECT_EQ(verb({"--stop"}), 3);
+    EXPECT_EQ(verb({"--toggle-pause"}), 3);
+    EXPECT_EQ(verb({"--record-full", "--duration=0"}), 2);
+    EXPECT_EQ(verb({"--record-area=0,0,0x10"}), 2);
+    EXPECT_EQ(verb({"--record-area=5000,5000,100x100"}), 2);
+    EXPECT_EQ(verb({"--record-full", "--output=/no/such/folder/x.avi"}), 2);
+    EXPECT_EQ(verb({"--record-full", "--frobnicate"}), 2);
+
+    // Three seconds of file time at the default 10 positions a second, ± one frame; the path comes back.
+    QString out;
+    ASSERT_EQ(verb({"--record-full", "--duration=3", "--wait", "--output=" + file("three.avi")}, &out), 0);
+    EXPECT_EQ(out.trimmed(), file("three.avi"));
+    const auto three = Session::probe(file("three.avi"));
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->codecTag, "MSVC");
+    EXPECT_NEAR(three->positions, 30, 1);
+    EXPECT_TRUE(three->decodesCleanly);
+
+    // The same name again is never replaced: the next free name is taken.
+    ASSERT_EQ(verb({"--record-area=800,420,320x240", "--duration=1", "--countdown=2", "--wait",
+                    "--output=" + file("three.avi")},
+                   &out),
+              0);
+    const QString second = out.trimmed();
+    EXPECT_NE(second, file("three.avi"));
+    const auto area = Session::probe(second);
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->width, 320);
+    EXPECT_EQ(area->height, 240);
+    EXPECT_NEAR(area->positions, 10, 1);
+    // The countdown's numbers sat in the middle of the monitor, over the whole area: the first frame shows
+    // the screen as it is without them.
+    const QImage first = Session::decodedFrame(second, 0);
+    ASSERT_FALSE(first.isNull());
+    const QString shot = file("screen.png");
+    ASSERT_TRUE(session.screenshot(shot));
+    const QImage screen(shot);
+    ASSERT_EQ(first.size(), QSize(320, 240));
+    const QPoint centre(960 - 800, 540 - 420);  // the monitor's centre, in the area's frame
+    const QColor seen = first.pixelColor(centre), truth = screen.pixelColor(960, 540);
+    EXPECT_LE(std::abs(seen.red() - truth.red()) + std::abs(seen.green() - truth.green()) +
+                  std::abs(seen.blue() - truth.blue()),
+              24)
+        << seen.name().toStdString() << " recorded, " << truth.name().toStdString() << " on screen";
+}
+
+TEST_F(ControlTest, APauseIsLeftOutOfTheFileAndSigtermFinishesIt) {
+    QProcess recorder;
+    recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", session.display());
+    recorder.setProcessEnvironment(env);
+    recorder.start(session.programDir() + "/zelq-screenrec", {"--record-full", "--output=" + file("paused.avi")});
+    ASSERT_TRUE(waitForState("recording"));
+    // A second start while one runs is refused and changes nothing.
+    EXPECT_EQ(verb({"--record-full"}), 4);
+    QElapsedTimer recorded;
+    recorded.start();
+    QTest::qWait(1500);
+    ASSERT_EQ(verb({"--pause"}), 0);
+    const qint64 beforePause = recorded.elapsed();
+    EXPECT_EQ(verb({"--pause"}), 3);  // already paused
+    ASSERT_TRUE(waitForState("paused"));
+    QTest::qWait(2000);
+    QElapsedTimer after;
+    ASSERT_EQ(verb({"--toggle-pause"}), 0);
+    after.start();
+    ASSERT_TRUE(waitForState("recording"));
+    QTest::qWait(1500);
+    ::kill(static_cast<pid_t>(recorder.processId()), SIGTERM);
+    const double seconds = (beforePause + after.elapsed()) / 1000.0;
+    ASSERT_TRUE(recorder.waitForFinished(30000));
+    EXPECT_EQ(recorder.exitCode(), 0);
+
+    // The file holds the recorded time without the pause (the verbs' own start-up times are the slack).
+    const auto probe = Session::probe(file("paused.avi"));
+    ASSERT_TRUE(probe);
+    EXPECT_TRUE(probe->decodesCleanly);
+    EXPECT_GT(probe->positions / 10.0, seconds - 0.8);
+    EXPECT_LT(probe->positions / 10.0, seconds + 0.8);
+    EXPECT_EQ(verb({"--stop"}), 3);
+}
