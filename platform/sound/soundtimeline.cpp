@@ -1,7 +1,7 @@
 #include "platform/sound/soundtimeline.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "platform/sound/soundformat.h"
@@ -10,8 +10,8 @@ namespace zelq::sound {
 
 namespace {
 
-// How much of each new difference goes into the average: about the last 16 chunks count.
-constexpr double kDriftWeight = 1.0 / 16;
+// Differences seen before the measured one is trusted: a quarter of a second of chunks.
+constexpr std::size_t kTrusted = 25;
 
 std::int16_t saturate(int value) {
     return static_cast<std::int16_t>(std::clamp(value,
@@ -31,12 +31,14 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
         const std::int64_t difference = stamp - next_;
         if (difference > kJump || difference < -kJump) {
             next_ = stamp;
-            drift_ = 0;
+            remembered_ = 0;
         } else {
-            drift_ += (static_cast<double>(difference) - drift_) * kDriftWeight;
-            if (std::abs(drift_) > static_cast<double>(kDrift)) {
-                next_ += static_cast<std::int64_t>(std::llround(drift_));
-                drift_ = 0;
+            remember(difference);
+            const std::int64_t drift = remembered_ >= kTrusted ? lowerQuartile() : 0;
+            if (std::abs(drift) > kDrift) {
+                next_ += drift;
+                // The differences remembered were measured from where the timeline was.
+                for (std::size_t i = 0; i < remembered_; ++i) differences_[i] -= drift;
             }
         }
     }
@@ -56,6 +58,23 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
         samples_.resize(offset + count, 0);
     // Over what was there: after a jump back the later capture is the one that counts.
     std::copy(samples, samples + count, samples_.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void SoundTimeline::remember(std::int64_t difference) {
+    if (remembered_ < kWindow) {
+        differences_[remembered_++] = difference;
+    } else {
+        differences_[oldest_] = difference;
+        oldest_ = (oldest_ + 1) % kWindow;
+    }
+}
+
+std::int64_t SoundTimeline::lowerQuartile() const {
+    std::array<std::int64_t, kWindow> sorted = differences_;
+    const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(remembered_);
+    const auto quartile = sorted.begin() + static_cast<std::ptrdiff_t>(remembered_ / 4);
+    std::nth_element(sorted.begin(), quartile, end);
+    return *quartile;
 }
 
 void SoundTimeline::mixInto(std::int64_t from, std::int64_t frames, std::int16_t* out) {

@@ -7,13 +7,18 @@
 // - a stamp far ahead of where the last chunk ended (the server stalled, the device was gone, data was
 //   lost) starts the chunk at its stamp; the frames skipped stay silent;
 // - a stamp far behind starts the chunk at its stamp too, over what was there;
-// - a small steady difference (the device's crystal runs a little fast or slow against the machine's
-//   clock, some tens of parts per million) is averaged over many chunks, and once the average passes a
-//   few milliseconds the timeline takes it up in one step.
-// So the sound never drifts from the picture by more than a few milliseconds beyond the stamps' own error.
+// - a small steady difference (the device's crystal runs fast or slow against the machine's clock, from
+//   tens of parts per million to half a per cent) is measured over the last second of chunks, and once
+//   it passes a few milliseconds the timeline takes it up in one step.
+// A stamp is late whenever the machine was busy when the chunk came, never early: the difference taken
+// is the lower quartile of the last second's, so a busy stretch that makes most stamps late does not
+// drag the sound after the picture; only a difference that most chunks share is one.
+// So the sound never drifts from the picture by more than a few milliseconds beyond the stamps' own error,
+// however long the recording.
 //
 // Not thread-safe: the capture guards it with its lock.
 
+#include <array>
 #include <cstdint>
 #include <deque>
 
@@ -36,10 +41,17 @@ public:
     void mixInto(std::int64_t from, std::int64_t frames, std::int16_t* out);
 
 private:
+    // The last second of differences between a chunk's stamp and where the chunk before it ended.
+    static constexpr std::size_t kWindow = 100;
+    void remember(std::int64_t difference);
+    std::int64_t lowerQuartile() const;
+
     std::deque<std::int16_t> samples_;  // frames from base_ on, interleaved
     std::int64_t base_ = 0;
     std::int64_t next_ = 0;
-    double drift_ = 0;  // averaged difference of stamp and continuity, frames
+    std::array<std::int64_t, kWindow> differences_{};
+    std::size_t remembered_ = 0;  // differences_ filled so far (at most kWindow)
+    std::size_t oldest_ = 0;      // where the next difference goes once full
     bool started_ = false;
 };
 
