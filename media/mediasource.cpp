@@ -1,4 +1,4 @@
-#include "app/player/mediasource.h"
+#include "media/mediasource.h"
 
 #include <QLoggingCategory>
 #include <fstream>
@@ -12,16 +12,16 @@ namespace zelq {
 
 Q_LOGGING_CATEGORY(lcPlayer, "zelq.player")
 
-MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out) {
+MediaOpen MediaSource::open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out) {
     out.reset();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        return MCIERR_FILE_NOT_FOUND;
+        return MediaOpen::NotFound;
     std::unique_ptr<MediaSource> src(new MediaSource);
     int ret = openLocalAvi(path, src->ctx_);
     if (ret < 0) {
         qCDebug(lcPlayer, "cannot open %s: %s", path.c_str(), avErrorText(ret).c_str());
-        return MCIERR_INVALID_FILE;
+        return MediaOpen::Invalid;
     }
     AVFormatContext* raw = src->ctx_.get();
     ret = avformat_find_stream_info(raw, nullptr);
@@ -30,7 +30,7 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     const AVCodec* codec = nullptr;
     src->index_ = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
     if (src->index_ < 0 || !codec)
-        return MCIERR_INVALID_FILE;
+        return MediaOpen::Invalid;
     for (unsigned i = 0; i < raw->nb_streams; ++i)
         raw->streams[i]->discard = static_cast<int>(i) == src->index_ ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
 
@@ -38,14 +38,14 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     const AVCodecParameters& par = *st.codecpar;
     if (!pictureSizeAcceptable(par.width, par.height)) {
         qCDebug(lcPlayer, "refusing a %dx%d picture", par.width, par.height);
-        return MCIERR_INVALID_FILE;
+        return MediaOpen::Invalid;
     }
     src->decoder_.reset(avcodec_alloc_context3(codec));
     src->packet_.reset(av_packet_alloc());
     if (!src->decoder_ || !src->packet_)
-        return MCIERR_OUT_OF_MEMORY;
+        return MediaOpen::OutOfMemory;
     if (avcodec_parameters_to_context(src->decoder_.get(), &par) < 0)
-        return MCIERR_INVALID_FILE;
+        return MediaOpen::Invalid;
     src->decoder_->pkt_timebase = st.time_base;
     src->decoder_->max_pixels = kMaxPictureArea;
     // The worker already decodes ahead of the screen, so up to 1080p one decoding thread keeps up, and
@@ -54,7 +54,7 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     ret = avcodec_open2(src->decoder_.get(), codec, nullptr);
     if (ret < 0) {
         qCDebug(lcPlayer, "cannot open the %s decoder: %s", codec->name, avErrorText(ret).c_str());
-        return MCIERR_INVALID_FILE;
+        return MediaOpen::Invalid;
     }
 
     src->width_ = par.width;
@@ -83,7 +83,7 @@ MCIERROR MediaSource::open(const std::filesystem::path& path, std::unique_ptr<Me
     if (rate.num > 0 && rate.den > 0)
         src->frameTicks_ = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), st.time_base));
     out = std::move(src);
-    return MMSYSERR_NOERROR;
+    return MediaOpen::Ok;
 }
 
 std::int64_t MediaSource::positionOf(const AVFrame& frame) const {

@@ -13,15 +13,17 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/player/mci.h"
 #include "platform/raii.h"
 
 namespace zelq {
 
+// Why a file could not be opened; each reader tells it in its own words (the player as its device errors).
+enum class MediaOpen { Ok, NotFound, Invalid, OutOfMemory };
+
 class MediaSource {
 public:
-    // MMSYSERR_NOERROR and the source, or an error code and no source.
-    static MCIERROR open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out);
+    // Ok and the source, or the reason and no source.
+    static MediaOpen open(const std::filesystem::path& path, std::unique_ptr<MediaSource>& out);
 
     // The picture size (for our recordings coded larger than their picture, the picture's own size).
     int width() const { return width_; }

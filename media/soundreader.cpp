@@ -1,4 +1,4 @@
-#include "app/player/soundreader.h"
+#include "media/soundreader.h"
 
 #include <QLoggingCategory>
 

@@ -1,4 +1,4 @@
-#include "app/player/bilinearscaler.h"
+#include "player/bilinearscaler.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/player/decodeworker.h"
+#include "player/decodeworker.h"
 
 #include <algorithm>
 

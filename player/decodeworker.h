@@ -17,9 +17,9 @@
 #include <optional>
 #include <thread>
 
-#include "app/player/mediasource.h"
-#include "app/player/picturequeue.h"
-#include "app/player/picturescaler.h"
+#include "media/mediasource.h"
+#include "player/picturequeue.h"
+#include "player/picturescaler.h"
 
 namespace zelq {
 

@@ -1,4 +1,4 @@
-#include "app/player/picturequeue.h"
+#include "player/picturequeue.h"
 
 namespace zelq {
 

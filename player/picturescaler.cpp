@@ -1,4 +1,4 @@
-#include "app/player/picturescaler.h"
+#include "player/picturescaler.h"
 
 #include <QPainter>
 

@@ -16,9 +16,9 @@
 #include <QImage>
 #include <tuple>
 
-#include "app/player/picturequeue.h"
-#include "app/player/rgb555scaler.h"
-#include "app/player/yuv420scaler.h"
+#include "player/picturequeue.h"
+#include "player/rgb555scaler.h"
+#include "player/yuv420scaler.h"
 #include "platform/raii.h"
 
 namespace zelq {

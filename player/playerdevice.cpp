@@ -1,9 +1,9 @@
-#include "app/player/playerdevice.h"
+#include "player/playerdevice.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/player/videosink.h"
+#include "player/videosink.h"
 
 namespace zelq {
 
@@ -26,9 +26,12 @@ PlayerDevice::~PlayerDevice() { close(); }
 MCIERROR PlayerDevice::open(const std::filesystem::path& element) {
     close();
     std::unique_ptr<MediaSource> source;
-    const MCIERROR err = MediaSource::open(element, source);
-    if (err != MMSYSERR_NOERROR)
-        return err;
+    switch (MediaSource::open(element, source)) {
+    case MediaOpen::Ok: break;
+    case MediaOpen::NotFound: return MCIERR_FILE_NOT_FOUND;
+    case MediaOpen::Invalid: return MCIERR_INVALID_FILE;
+    case MediaOpen::OutOfMemory: return MCIERR_OUT_OF_MEMORY;
+    }
     natural_ = QSize(source->width(), source->height());
     timeBase_ = source->timeBase();
     frameTicks_ = source->frameTicks();

@@ -28,9 +28,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/player/decodeworker.h"
-#include "app/player/mci.h"
-#include "app/player/soundfeeder.h"
+#include "player/decodeworker.h"
+#include "player/mci.h"
+#include "player/soundfeeder.h"
 
 namespace zelq {
 

@@ -1,4 +1,4 @@
-#include "app/player/rgb555scaler.h"
+#include "player/rgb555scaler.h"
 
 #include <cstring>
 

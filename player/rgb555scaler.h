@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/player/bilinearscaler.h"
+#include "player/bilinearscaler.h"
 
 namespace zelq {
 

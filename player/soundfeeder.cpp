@@ -1,4 +1,4 @@
-#include "app/player/soundfeeder.h"
+#include "player/soundfeeder.h"
 
 #include <algorithm>
 #include <chrono>

@@ -17,7 +17,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/player/soundreader.h"
+#include "media/soundreader.h"
 #include "platform/sound/soundoutput.h"
 
 namespace zelq {

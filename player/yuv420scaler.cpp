@@ -1,4 +1,4 @@
-#include "app/player/yuv420scaler.h"
+#include "player/yuv420scaler.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/player/bilinearscaler.h"
+#include "player/bilinearscaler.h"
 
 namespace zelq {
 

@@ -15,8 +15,8 @@
 #include <optional>
 #include <stdexcept>
 
-#include "app/player/mci.h"
-#include "app/player/playerdevice.h"
+#include "player/mci.h"
+#include "player/playerdevice.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "app/player/playerdevice.h"
+#include "player/playerdevice.h"
 
 namespace zelq {
 

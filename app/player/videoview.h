@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/player/videosink.h"
+#include "player/videosink.h"
 
 namespace zelq {
 

@@ -7,8 +7,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "app/player/mediasource.h"
-#include "app/player/playerdevice.h"
+#include "media/mediasource.h"
+#include "player/playerdevice.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;
@@ -39,7 +39,7 @@ TEST(PlayerFuzz, DamagedRecordingsAreRefusedOrPlayToAnEnd) {
             ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(damaged) == damaged.size());
             f.close();
             std::unique_ptr<MediaSource> source;
-            if (MediaSource::open(input.toStdString(), source) == MMSYSERR_NOERROR) {
+            if (MediaSource::open(input.toStdString(), source) == MediaOpen::Ok) {
                 ++opened;
                 // Every frame a file of at most 20 frames holds, and then the end: never a stream without one.
                 int frames = 0;

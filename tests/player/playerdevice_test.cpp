@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/player/playerdevice.h"
-#include "app/player/videosink.h"
+#include "player/playerdevice.h"
+#include "player/videosink.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;

@@ -8,8 +8,8 @@
 #include <QTest>
 #include <chrono>
 
-#include "app/player/playerdevice.h"
-#include "app/player/videosink.h"
+#include "player/playerdevice.h"
+#include "player/videosink.h"
 #include "common/soundprobe.h"
 #include "common/soundserver.h"
 #include "platform/sound/soundcapture.h"

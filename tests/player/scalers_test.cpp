@@ -13,8 +13,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "app/player/rgb555scaler.h"
-#include "app/player/yuv420scaler.h"
+#include "player/rgb555scaler.h"
+#include "player/yuv420scaler.h"
 
 namespace {
 
