@@ -82,6 +82,7 @@ MediaOpen MediaSource::open(const std::filesystem::path& path, std::unique_ptr<M
     const AVRational rate = av_guess_frame_rate(raw, &st, nullptr);
     if (rate.num > 0 && rate.den > 0)
         src->frameTicks_ = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(rate), st.time_base));
+    src->promised_ = std::max(src->length_, st.nb_frames * src->frameTicks_);
     out = std::move(src);
     return MediaOpen::Ok;
 }
@@ -96,7 +97,8 @@ std::int64_t MediaSource::positionOf(const AVFrame& frame) const {
 AvFramePtr MediaSource::decodeNext(std::int64_t& position) {
     // A truncated or vanished file ends like a finished one: what was decoded is shown.
     AvFramePtr frame = decodeNextFrame(*ctx_, *decoder_, *packet_, index_, draining_,
-                                       [](const char* fault, int error) {
+                                       [this](const char* fault, int error) {
+                                           ++faults_;
                                            qCDebug(lcPlayer, "%s: %s", fault, avErrorText(error).c_str());
                                        });
     if (frame) {

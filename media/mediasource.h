@@ -33,12 +33,17 @@ public:
     // Ticks from start() to the end of the stream, empty positions included; 0 when the file does not
     // say (the end is then known only once it is reached).
     std::int64_t length() const { return length_; }
+    // Ticks the header promises (its frame count), which a file cut short no longer holds; 0 when it
+    // does not say.
+    std::int64_t promised() const { return promised_; }
     // Ticks one frame lasts, from the stream's frame rate (1 for our recordings).
     std::int64_t frameTicks() const { return frameTicks_; }
 
     // The next decoded frame, or null at the end of the stream (or on a read error, which ends it too).
     // The frame's position from start() is in `position`.
     AvFramePtr decodeNext(std::int64_t& position);
+    // How many times reading or decoding met a fault (a damaged frame skipped, reading stopped early).
+    int faults() const { return faults_; }
     // Back to the first frame. False when the file cannot seek.
     bool rewind();
 
@@ -55,8 +60,10 @@ private:
     std::int64_t start_ = 0;
     std::int64_t length_ = 0;
     std::int64_t frameTicks_ = 1;
+    std::int64_t promised_ = 0;
     std::int64_t lastPosition_ = -1;  // frames without a timestamp follow the one before
     bool draining_ = false;
+    int faults_ = 0;
 };
 
 }  // namespace zelq

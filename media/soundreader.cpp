@@ -10,6 +10,7 @@ extern "C" {
 
 #include "capture/vfw/averror.h"
 #include "capture/vfw/decodenext.h"
+#include "capture/vfw/localavi.h"
 #include "platform/sound/soundformat.h"
 
 namespace zelq {
@@ -18,10 +19,10 @@ Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
 
 std::unique_ptr<SoundReader> SoundReader::open(const std::filesystem::path& path) {
     std::unique_ptr<SoundReader> r(new SoundReader);
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+    // The same opener as the picture's: a file that is not an AVI of this computer is not read.
+    if (openLocalAvi(path, r->ctx_) < 0)
         return nullptr;
-    r->ctx_.reset(raw);
+    AVFormatContext* raw = r->ctx_.get();
     avformat_find_stream_info(raw, nullptr);
     const AVCodec* codec = nullptr;
     r->index_ = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
@@ -73,17 +74,25 @@ void SoundReader::seek(double seconds) {
     draining_ = false;
 }
 
-bool SoundReader::decodeNext(std::vector<std::int16_t>& out, double& seconds) {
-    const AvFramePtr frame =
-        decodeNextFrame(*ctx_, *decoder_, *packet_, index_, draining_, [](const char* fault, int error) {
+AvFramePtr SoundReader::decodeNextFrame(double& seconds) {
+    AvFramePtr frame =
+        zelq::decodeNextFrame(*ctx_, *decoder_, *packet_, index_, draining_, [](const char* fault, int error) {
             qCDebug(lcPlayer, "sound: %s: %s", fault, avErrorText(error).c_str());
         });
     if (!frame)
-        return false;
+        return frame;
     const std::int64_t ts = frame->best_effort_timestamp;
-    const AVStream& st = *ctx_->streams[index_];
-    // A frame without a time follows the one before; the feeder places it after what it has queued.
-    seconds = ts == AV_NOPTS_VALUE ? -1 : static_cast<double>(ts) * av_q2d(st.time_base) - start_;
+    // A frame without a time follows the one before; the caller places it after what it has.
+    seconds = ts == AV_NOPTS_VALUE ? -1 : static_cast<double>(ts) * av_q2d(timeBase()) - start_;
+    return frame;
+}
+
+AVRational SoundReader::timeBase() const { return ctx_->streams[index_]->time_base; }
+
+bool SoundReader::decodeNext(std::vector<std::int16_t>& out, double& seconds) {
+    const AvFramePtr frame = decodeNextFrame(seconds);
+    if (!frame)
+        return false;
     const int most = swr_get_out_samples(resampler_, frame->nb_samples);
     if (most <= 0)
         return true;

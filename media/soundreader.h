@@ -27,6 +27,11 @@ public:
     // the first of them, in seconds from the stream's start. False at the end of the stream (or on an
     // error, which ends it too).
     bool decodeNext(std::vector<std::int16_t>& out, double& seconds);
+    // The next frame as the decoder gives it (its own rate, layout and sample format), for a reader that
+    // converts it itself; `seconds` as decodeNext gives it. Null at the end of the stream.
+    AvFramePtr decodeNextFrame(double& seconds);
+    const AVCodecContext& decoder() const { return *decoder_; }
+    AVRational timeBase() const;
     // Goes to the frame at or before `seconds`; what precedes `seconds` is the caller's to leave out.
     void seek(double seconds);
 

@@ -11,6 +11,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
@@ -45,12 +46,22 @@ struct AvOutputContextDeleter {
     }
 };
 
+// A filter graph, with every filter in it; and the open ends handed to avfilter_graph_parse_ptr.
+struct AvFilterGraphDeleter {
+    void operator()(AVFilterGraph* p) const { avfilter_graph_free(&p); }
+};
+struct AvFilterInOutDeleter {
+    void operator()(AVFilterInOut* p) const { avfilter_inout_free(&p); }
+};
+
 using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextDeleter>;
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
 using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using AvInputContextPtr = std::unique_ptr<AVFormatContext, AvInputContextDeleter>;
 using AvOutputContextPtr = std::unique_ptr<AVFormatContext, AvOutputContextDeleter>;
+using AvFilterGraphPtr = std::unique_ptr<AVFilterGraph, AvFilterGraphDeleter>;
+using AvFilterInOutPtr = std::unique_ptr<AVFilterInOut, AvFilterInOutDeleter>;
 
 // An options dictionary. FFmpeg calls take the address of `dict` to add entries and to take theirs out.
 struct AvDictionary {

@@ -14,7 +14,7 @@ packages=(
   # toolkit and browser
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev ccache
   # video
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libswresample-dev libavfilter-dev
   # screen and keys
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev libxcb-damage0-dev libxcb-shape0-dev
   # monitors side by side and a desktop scale (xrandr --setmonitor, xrdb Xft.dpi) in the end-to-end tests
