@@ -30,6 +30,7 @@
 #include "app/picturekeeper.h"
 #include "app/services.h"
 #include "capture/vfw/repairqueue.h"
+#include "media/exporter.h"
 #include "platform/skin.h"
 
 class QGroupBox;
@@ -51,6 +52,7 @@ class TFrmVersion;
 class WebBrowser;
 class TMediaPlayer;
 class KeyPreview;
+class ExportDialog;
 
 // A file picker's settings, kept between uses as the program's open and save dialogs keep theirs.
 struct FileDialogSettings {
@@ -114,6 +116,14 @@ public:
     void DeleteSelectedRecordings();
     void MnUpdateRECNameClick();
     void BtnDefaultOpenClick();
+
+    // --- export of a recording to share (screencam_export.cpp) --------------------------------------
+    void MnExportMP4Click();
+    void MnExportWebMClick();
+    void MnExportGIFClick();
+    // Exports the list's current recording beside it; the export runs on while the window is used.
+    void ExportRecordingAs(ExportFormat format);
+    void ExportFinished(const ExportOutcome& outcome);
 
     // --- recording control and the stop hot key (screencam_recording.cpp) -----------------------
     std::unique_ptr<TScreenCam> CaptureEngine;
@@ -278,6 +288,9 @@ public:
     QAction* MnUpdateRECName = nullptr;
     QAction* N4 = nullptr;
     QAction* N5 = nullptr;
+    QAction* MnExportMP4 = nullptr;
+    QAction* MnExportWebM = nullptr;
+    QAction* MnExportGIF = nullptr;
     QMenu* PmPicList = nullptr;
     QAction* MnOpenPicPath = nullptr;
 
@@ -310,8 +323,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // Created on the first export; a child of the window, so the window's end cancels a running export.
+    ExportDialog* exportDialog_ = nullptr;
     // A split lets the message loop run between pictures; a second split started from there would write
     // the same numbered files into the same folder as the first.
     bool splitting_ = false;

@@ -99,6 +99,9 @@ void TFrmScreenCam::connectHandlers() {
     bind(MnUpdateRECName, this, &TFrmScreenCam::MnUpdateRECNameClick);
     bind(N4, this, &TFrmScreenCam::BtnDefaultOpenClick);
     bind(N5, this, &TFrmScreenCam::BtnOpenDirClick);
+    bind(MnExportMP4, this, &TFrmScreenCam::MnExportMP4Click);
+    bind(MnExportWebM, this, &TFrmScreenCam::MnExportWebMClick);
+    bind(MnExportGIF, this, &TFrmScreenCam::MnExportGIFClick);
 
     connect(LbVideoList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PmRecList->popup(LbVideoList->viewport()->mapToGlobal(at)); });

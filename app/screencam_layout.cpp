@@ -357,6 +357,10 @@ void TFrmScreenCam::buildMenusAndTimers() {
     MnUpdateRECName = named(PmRecList->addAction(QStringLiteral("修改名称")), "MnUpdateRECName");
     N4 = named(PmRecList->addAction(QStringLiteral("在默认播放器中打开")), "N4");
     N5 = named(PmRecList->addAction(QStringLiteral("打开所在文件夹")), "N5");
+    PmRecList->addSeparator();
+    MnExportMP4 = named(PmRecList->addAction(QStringLiteral("导出为 MP4…")), "MnExportMP4");
+    MnExportWebM = named(PmRecList->addAction(QStringLiteral("导出为 WebM…")), "MnExportWebM");
+    MnExportGIF = named(PmRecList->addAction(QStringLiteral("导出为 GIF…")), "MnExportGIF");
     PmPicList = named(new QMenu(this), "PmPicList");
     MnOpenPicPath = named(PmPicList->addAction(QStringLiteral("打开所在文件夹")), "MnOpenPicPath");
 

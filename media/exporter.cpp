@@ -331,6 +331,9 @@ ExportOutcome Export::run() {
         return failed(QStringLiteral("无法把导出的文件命名为“%1”：%2")
                           .arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     partial.keep();
+    passStart_ = 0;
+    passShare_ = 1;
+    tell(1);  // the last picture's position is one frame short of the end
 
     ExportOutcome done{ExportOutcome::Kind::Done, target, {}, 1};
     const std::int64_t promised = source_->promised();
