@@ -27,6 +27,20 @@ constexpr int kStopHotKeyId = 1;
 // How long a full-screen start waits for the window manager to maximise the window.
 constexpr int kMaximiseWaitMs = 3000;
 
+// Why the recording just stopped had no stop key on a Wayland desktop; empty where it had one.
+QString noStopKeyReason(GlobalHotKeys::NoKey why) {
+    switch (why) {
+    case GlobalHotKeys::NoKey::None: return {};
+    case GlobalHotKeys::NoKey::NotOffered:
+        return QStringLiteral("  （这个 Wayland 桌面不让程序使用全局热键，录像时请用停止小窗口结束录像。）");
+    case GlobalHotKeys::NoKey::Asking:
+        return QStringLiteral("  （桌面还没有答应停止录像的全局热键，录像时请用停止小窗口结束录像。）");
+    case GlobalHotKeys::NoKey::Refused:
+        return QStringLiteral("  （桌面没有绑定停止录像的全局热键，录像时请用停止小窗口结束录像。）");
+    }
+    return {};
+}
+
 unsigned modifierBit(const QString& name) {
     // Exact, case-sensitive names, as the hot-key dialog writes them.
     if (name == QLatin1String("Ctrl")) return kModControl;
@@ -203,11 +217,10 @@ void TFrmScreenCam::Button2Click() {
 void TFrmScreenCam::StopProcedure() {
     UnregisterStopHotKey();
     BtnStopRec->click();
-    if (!GlobalHotKeys::available() && !noKeyExplained_) {
+    const QString noKey = noStopKeyReason(hotKeys_ ? hotKeys_->whyNoKey() : GlobalHotKeys::NoKey::None);
+    if (!noKey.isEmpty() && !noKeyExplained_) {
         noKeyExplained_ = true;
-        LblHint->setText(
-            LblHint->text() +
-            QStringLiteral("  （这个 Wayland 桌面不让程序使用全局热键，录像时请用停止小窗口结束录像。）"));
+        LblHint->setText(LblHint->text() + noKey);
     }
     setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
     if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);

@@ -38,6 +38,9 @@ if ! $program_only; then
     sway xwayland pipewire pipewire-bin wireplumber xdg-desktop-portal
     xdg-desktop-portal-wlr dbus libglib2.0-bin foot grim dpkg-dev patch
     meson libdrm-dev libinih-dev libgbm-dev libwayland-dev wayland-protocols libsystemd-dev
+    # other desktops' portal backends, as many machines have them: the test desktop must choose only its
+    # own, and KDE's offers sway a shortcut portal that binds nothing (tests/wayland, foreign_shortcuts)
+    xdg-desktop-portal-kde xdg-desktop-portal-gnome
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon

@@ -14,7 +14,8 @@
 # so several desktops (and other private servers) run side by side.
 #
 # ZELQ_WAYLAND_SCALE=2 scales the output by 2 (a high-density monitor: the desktop, and Xwayland with it,
-# is 960x540, the monitor's picture 1920x1080).
+# is 960x540, the monitor's picture 1920x1080). The desktop's portal backends are its own, whatever else
+# the machine has installed; ZELQ_WAYLAND_SHORTCUTS=kde adds KDE's GlobalShortcuts backend (see portals()).
 #
 # `run` hands the command ZELQ_WAYLAND_UNAVAILABLE=<why> when the desktop cannot start, so that a test
 # can skip with that reason; under CI (CI=true) a desktop that cannot start fails instead.
@@ -59,6 +60,31 @@ start() {
   echo "$name $!" >>"$dir/pids"
 }
 
+# portals DIR: the portal backends this desktop uses, and no other. xdg-desktop-portal picks a backend per
+# interface among the installed ones and, where none is meant for the current desktop, falls back to any
+# (KDE's GlobalShortcuts, which cannot work without KDE): what the desktop offers would depend on what else
+# the machine has. Version 1.16 (Debian 12) reads the backends only from XDG_DESKTOP_PORTAL_DIR; later
+# versions choose by DIR/config/xdg-desktop-portal/sway-portals.conf.
+# ZELQ_WAYLAND_SHORTCUTS=kde offers KDE's GlobalShortcuts backend as well, as a sway user who has KDE's
+# portal installed gets it: offered, but it never binds a key here.
+portals() {
+  local folder=$1/portals system=/usr/share/xdg-desktop-portal/portals
+  mkdir -p "$folder" "$XDG_CONFIG_HOME/xdg-desktop-portal"
+  cp "$system/wlr.portal" "$folder/" || return 1
+  printf '%s\n' '[preferred]' 'default=wlr' >"$XDG_CONFIG_HOME/xdg-desktop-portal/sway-portals.conf"
+  case "${ZELQ_WAYLAND_SHORTCUTS:-}" in
+  "") ;;
+  kde)
+    [ -f "$system/kde.portal" ] || { echo "wayland-session: xdg-desktop-portal-kde is missing (scripts/install-deps.sh)" >&2; return 1; }
+    { echo '[portal]'; grep '^DBusName=' "$system/kde.portal"
+      echo 'Interfaces=org.freedesktop.impl.portal.GlobalShortcuts'; echo 'UseIn=sway'; } >"$folder/kde.portal"
+    printf '%s\n' 'org.freedesktop.impl.portal.GlobalShortcuts=kde' >>"$XDG_CONFIG_HOME/xdg-desktop-portal/sway-portals.conf"
+    ;;
+  *) echo "wayland-session: ZELQ_WAYLAND_SHORTCUTS=$ZELQ_WAYLAND_SHORTCUTS is not known" >&2; return 1 ;;
+  esac
+  export XDG_DESKTOP_PORTAL_DIR=$folder
+}
+
 up() {
   dir=$1
   mkdir -p "$dir"
@@ -81,6 +107,7 @@ up() {
   export HOME=$dir/home XDG_RUNTIME_DIR=$run XDG_CONFIG_HOME=$dir/config XDG_CURRENT_DESKTOP=sway \
     XDG_SESSION_TYPE=wayland DBUS_SESSION_BUS_ADDRESS=unix:path=$run/bus
   mkdir -p "$XDG_CONFIG_HOME"
+  portals "$dir" || return 1
   # Xwayland is started at once (force), not at the first X client, so its display can be handed out.
   printf '%s\n' 'xwayland force' "output HEADLESS-1 resolution 1920x1080 position 0 0 scale ${ZELQ_WAYLAND_SCALE:-1}" 'default_border none' \
     "exec echo \$DISPLAY >$dir/xdisplay" >"$dir/sway.config"
@@ -160,7 +187,7 @@ run)
   "$@"
   ;;
 *)
-  sed -n '2,16p' "$0" >&2
+  sed -n '2,18p' "$0" >&2
   exit 2
   ;;
 esac

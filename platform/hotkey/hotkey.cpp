@@ -102,6 +102,15 @@ std::uint32_t keysymForVirtualKey(unsigned vk) {
 
 GlobalHotKeys::GlobalHotKeys() {
     if (auto* app = QCoreApplication::instance()) app->installNativeEventFilter(this);
+    // Made at once, so that the desktop has said whether it offers shortcuts before the first recording.
+    if (isWaylandSession()) {
+        portal_ = std::make_unique<PortalShortcuts>();
+        connect(portal_.get(), &PortalShortcuts::activated, this, [this](int pressed) {
+            // Pressed while no recording holds the key: the desktop keeps it bound, the program ignores it.
+            if (portalKeys_.count(pressed))
+                emit hotKeyPressed(pressed);
+        });
+    }
 }
 
 GlobalHotKeys::~GlobalHotKeys() {
@@ -109,8 +118,16 @@ GlobalHotKeys::~GlobalHotKeys() {
     if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
 }
 
-bool GlobalHotKeys::available() {
-    return !isWaylandSession() || PortalShortcuts::offered();
+GlobalHotKeys::NoKey GlobalHotKeys::whyNoKey() const {
+    if (!portal_)
+        return NoKey::None;
+    switch (portal_->standing()) {
+    case PortalShortcuts::Standing::NotOffered: return NoKey::NotOffered;
+    case PortalShortcuts::Standing::Asking: return NoKey::Asking;
+    case PortalShortcuts::Standing::Refused: return NoKey::Refused;
+    case PortalShortcuts::Standing::Bound: break;
+    }
+    return NoKey::None;
 }
 
 bool GlobalHotKeys::conflictsPossible() {
@@ -147,16 +164,8 @@ QString shortcutTrigger(unsigned modifiers, unsigned vk) {
 }  // namespace
 
 bool GlobalHotKeys::registerWithPortal(int id, unsigned modifiers, unsigned virtualKey) {
-    if (!PortalShortcuts::offered() || portalKeys_.count(id))
+    if (!portal_ || portalKeys_.count(id))
         return false;
-    if (!portal_) {
-        portal_ = std::make_unique<PortalShortcuts>();
-        connect(portal_.get(), &PortalShortcuts::activated, this, [this](int pressed) {
-            // Pressed while no recording holds the key: the desktop keeps it bound, the program ignores it.
-            if (portalKeys_.count(pressed))
-                emit hotKeyPressed(pressed);
-        });
-    }
     portal_->bind(id, shortcutTrigger(modifiers, virtualKey));
     if (!portal_->isBound(id))
         return false;

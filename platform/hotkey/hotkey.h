@@ -37,11 +37,13 @@ public:
     GlobalHotKeys();
     ~GlobalHotKeys() override;
 
-    // Whether a key can be had at all. On a Wayland desktop an X key grab (the program's windows are
-    // Xwayland windows) sees only keys pressed in X windows, never those pressed while the recorded
-    // programs have the focus; there keys come only from the desktop's GlobalShortcuts portal, where it
-    // offers one. Without it every registration fails and recordings are stopped from the stop window.
-    static bool available();
+    // Why registrations give no key on a Wayland desktop, so the program can say it. An X key grab there
+    // (the program's windows are Xwayland windows) sees only keys pressed in X windows, never those pressed
+    // while the recorded programs have the focus: keys come only from the desktop's GlobalShortcuts portal.
+    // Where the desktop offers none, has not answered yet, or declined or failed to bind the key, recordings
+    // are stopped from the stop window. None on X11, and once the desktop has bound the key.
+    enum class NoKey { None, NotOffered, Asking, Refused };
+    NoKey whyNoKey() const;
     // Whether a failed registration can mean that another program holds the key, which the user can mend
     // by choosing another: on X11. On Wayland the desktop owns the keys, and a registration fails until
     // the desktop has agreed to the shortcut (it may ask the user first).
@@ -62,7 +64,7 @@ signals:
 
 private:
     bool registerWithPortal(int id, unsigned modifiers, unsigned virtualKey);
-    std::unique_ptr<PortalShortcuts> portal_;  // Wayland only, made at the first registration
+    std::unique_ptr<PortalShortcuts> portal_;  // Wayland only
     std::set<int> portalKeys_;                 // the identifiers registered through it
     struct Grab {
         std::uint8_t keycode;
