@@ -8,6 +8,7 @@
 #include "app/screencam.h"
 #include "app/windows.h"
 #include "control/busservice.h"
+#include "control/exportverb.h"
 #include "control/scriptedrecording.h"
 #include "control/verbs.h"
 #include "platform/clock.h"
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
     if (!verb.error.isEmpty()) {
         std::fputs((verb.error + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
         return zelq::control::kExitBadArguments;
+    }
+    // An export needs neither a display nor the running copy: it is made here, whatever else runs.
+    if (verb.kind == zelq::control::Verb::Kind::Export) {
+        QCoreApplication app(argc, argv);
+        return zelq::control::runExport(verb.exportRequest);
     }
     // A verb for the running copy needs no display: it is only a call on the session bus.
     if (verb.kind != zelq::control::Verb::Kind::None && !verb.starts()) {

@@ -72,6 +72,8 @@ Verb parseVerb(const QStringList& arguments) {
     Verb verb;
     QVariantMap options;
     QStringList unknown;
+    QString format;
+    bool hasFormat = false;
     for (const QString& argument : arguments) {
         if (argument == QLatin1String("--")) break;
         const qsizetype eq = argument.indexOf(QLatin1Char('='));
@@ -99,6 +101,13 @@ Verb parseVerb(const QStringList& arguments) {
             setKind(verb, Verb::Kind::TogglePause, argument);
         } else if (name == QLatin1String("status")) {
             setKind(verb, Verb::Kind::Status, argument);
+        } else if (name == QLatin1String("export")) {
+            setKind(verb, Verb::Kind::Export, argument);
+            if (value.isEmpty()) verb.error = QStringLiteral("选项 --export 需要一个录像文件，例如 --export=1.avi");
+            verb.exportRequest.recording = value;
+        } else if (name == QLatin1String("format")) {
+            format = value;
+            hasFormat = true;
         } else if (name == QLatin1String("wait")) {
             verb.wait = true;
         } else if (kValueOptions.contains(name)) {
@@ -111,11 +120,27 @@ Verb parseVerb(const QStringList& arguments) {
     if (verb.kind == Verb::Kind::None) {
         // Options of a start without a start: the window starts as always, so they would be lost.
         if (!options.isEmpty() || verb.wait) verb.error = QStringLiteral("录像选项要和 --record-full 或 --record-area 一起用");
+        if (hasFormat) verb.error = QStringLiteral("选项 --format 要和 --export 一起用");
         return verb;
     }
+    if (hasFormat && verb.kind != Verb::Kind::Export && verb.error.isEmpty())
+        verb.error = QStringLiteral("选项 --format 要和 --export 一起用");
     if (!verb.error.isEmpty()) return verb;
     if (!unknown.isEmpty()) {
         verb.error = QStringLiteral("不认识的选项：%1（zelq-screenrec --help 列出所有选项）").arg(unknown.join(QLatin1Char(' ')));
+        return verb;
+    }
+    if (verb.kind == Verb::Kind::Export) {
+        // An export always waits for its file; --output names it, and no recording option applies.
+        const std::optional<ExportFormat> f = exportFormatFromText(format);
+        if (!f)
+            verb.error = QStringLiteral("导出格式要用 --format=mp4、--format=webm 或 --format=gif 给出%1")
+                             .arg(format.isEmpty() ? QString() : QStringLiteral("：") + format);
+        else
+            verb.exportRequest.format = *f;
+        verb.exportRequest.target = options.take(QStringLiteral("output")).toString();
+        if (!options.isEmpty())
+            verb.error = QStringLiteral("导出不接受录像选项：--%1").arg(options.firstKey());
         return verb;
     }
     if (!verb.starts() && (!options.isEmpty() || verb.wait)) {
@@ -168,7 +193,8 @@ int sendVerb(const Verb& verb, bool& noCopy) {
     case Verb::Kind::Resume: reply = copy.call(QStringLiteral("Resume")); break;
     case Verb::Kind::TogglePause: reply = copy.call(QStringLiteral("TogglePause")); break;
     case Verb::Kind::Status: reply = copy.call(QStringLiteral("Status")); break;
-    case Verb::Kind::None: return kExitBadArguments;
+    case Verb::Kind::None:
+    case Verb::Kind::Export: return kExitBadArguments;  // never sent: main() makes the export itself
     }
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const bool ours = reply.errorName().startsWith(QString::fromLatin1(kBusInterface) + QStringLiteral(".Error."));

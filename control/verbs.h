@@ -1,7 +1,8 @@
 #pragma once
 // The command line's verbs: --record-full, --record-area=X,Y,WxH (with --duration, --countdown, --sound,
 // --compressor, --interval, --rate, --output, --wait), --stop, --pause, --resume, --toggle-pause and
-// --status. A verb goes to the running copy of the program over the session bus; a start verb with no copy
+// --status; and --export=FILE --format=mp4|webm|gif [--output=FILE], which exports in this process
+// (exportverb.h). A recording verb goes to the running copy of the program over the session bus; a start verb with no copy
 // running records in this process, without the main window (runHeadless).
 //
 // Exit codes: kExitDone, kExitBadArguments, kExitNothingToStop, kExitCannotStart.
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include "control/recordrequest.h"
+#include "media/exporter.h"
 
 namespace zelq {
 class TFrmScreenCam;
@@ -26,9 +28,10 @@ inline constexpr int kExitNothingToStop = 3;
 inline constexpr int kExitCannotStart = 4;
 
 struct Verb {
-    enum class Kind { None, RecordFull, RecordArea, Stop, Pause, Resume, TogglePause, Status };
+    enum class Kind { None, RecordFull, RecordArea, Stop, Pause, Resume, TogglePause, Status, Export };
     Kind kind = Kind::None;
     RecordRequest request;
+    ExportRequest exportRequest;  // Kind::Export
     bool wait = false;
     QString error;  // a bad command line: the text for standard error (exit kExitBadArguments)
 
