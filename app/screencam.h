@@ -124,6 +124,9 @@ public:
     // Exports the list's current recording beside it; the export runs on while the window is used.
     void ExportRecordingAs(ExportFormat format);
     void ExportFinished(const ExportOutcome& outcome);
+    // A recording wants the disk and both cores: every start of one (the window's and a script's) calls
+    // this first. The outcome still arrives, as cancelled.
+    void CancelExport();
 
     // --- recording control and the stop hot key (screencam_recording.cpp) -----------------------
     std::unique_ptr<TScreenCam> CaptureEngine;
@@ -323,7 +326,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     // Created on the first export; a child of the window, so the window's end cancels a running export.

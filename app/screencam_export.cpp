@@ -1,6 +1,5 @@
 // The main window's export of recordings to files to share (the recordings list's pop-up menu).
 #include <QFileInfo>
-#include <QHideEvent>
 
 #include "app/exportdialog.h"
 #include "app/screencam.h"
@@ -82,11 +81,8 @@ void TFrmScreenCam::ExportFinished(const ExportOutcome& outcome) {
     }
 }
 
-void TFrmScreenCam::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    // The window hides itself for every recording it starts (a minimised window is hidden by the window
-    // system, spontaneously): a recording wants the disk and both cores, so the export gives way.
-    if (!event->spontaneous() && exportDialog_)
+void TFrmScreenCam::CancelExport() {
+    if (exportDialog_)
         exportDialog_->cancelExport();
 }
 

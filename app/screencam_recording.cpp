@@ -89,6 +89,7 @@ void TFrmScreenCam::StartAreaRecording() { startRecording(true); }
 
 void TFrmScreenCam::startRecording(bool area) {
     CancelExtraction = true;
+    CancelExport();
     ClosePlayer();
     QThread::msleep(200);
     if (!prepareRecordingPath()) {

@@ -122,6 +122,7 @@ Answer ScriptedRecording::applyOptions(const RecordOptions& options) {
 void ScriptedRecording::beginRecording() {
     TScreenCam& engine = *window_.CaptureEngine;
     window_.CancelExtraction = true;
+    window_.CancelExport();
     window_.ClosePlayer();
     windowWasShown_ = window_.isVisible();
     // The window must not be in what it records.

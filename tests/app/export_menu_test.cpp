@@ -4,7 +4,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "app/areaselect.h"
 #include "app/exportdialog.h"
+#include "capture/scrcam/scrcam.h"
 #include "mainwindow_fixture.h"
 #include "vfw_testkit.h"
 
@@ -22,7 +24,7 @@ QString probedCodecs(const QString& path) {
 
 }  // namespace
 
-TEST_F(MainWindowTest, TheListsMenuExportsTheCurrentRecordingWithProgressAndAHiddenWindowCancelsIt) {
+TEST_F(MainWindowTest, TheListsMenuExportsTheCurrentRecordingWithProgressAndARecordingsStartCancelsIt) {
     ::test::SoundRecording rec;
     rec.positions = 30;
     rec.picture = [](int x, int y, int f) {
@@ -56,12 +58,29 @@ TEST_F(MainWindowTest, TheListsMenuExportsTheCurrentRecordingWithProgressAndAHid
     EXPECT_EQ(w.LblHint->text(), QStringLiteral("已导出：") + recordingFolder() + "1.mp4");
     EXPECT_EQ(probedCodecs(recordingFolder() + "1.mp4"), "h264 aac");
 
-    // Hiding the window (as every recording start does) cancels a running export; nothing is left.
-    const QStringList before = QDir(recordingFolder()).entryList(QDir::Files | QDir::Hidden);
+    // The area window hides the main window and may be abandoned: the export goes on. A recording's
+    // start cancels it, and nothing of it is left.
     w.MnExportWebM->trigger();
     ASSERT_TRUE(dialog->busy());
-    w.hide();
+    w.BtnAreaScreenREC->click();
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->busy(); }, 60000));
+    EXPECT_EQ(w.LblHint->text(), QStringLiteral("已导出：") + recordingFolder() + "1.webm");
+    EXPECT_EQ(probedCodecs(recordingFolder() + "1.webm"), "vp9 opus");
+    w.FrmAreaSelect->close();
+    w.show();
+
+    const QStringList before = QDir(recordingFolder()).entryList(QDir::Files | QDir::Hidden);
+    w.MnExportGIF->trigger();
+    ASSERT_TRUE(dialog->busy());
+    w.BtnSartRec->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->busy(); }, 60000));
     EXPECT_EQ(w.LblHint->text(), QStringLiteral("导出已取消。"));
-    EXPECT_EQ(QDir(recordingFolder()).entryList(QDir::Files | QDir::Hidden), before);
+    w.StopProcedure();
+    ASSERT_TRUE(w.CaptureEngine->waitForWorker(20000));
+    QStringList after = QDir(recordingFolder()).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_TRUE(after.removeOne("2.avi"));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(probedCodecs(recordingFolder() + "2.avi"), "msvideo1");
+    w.hide();
 }
