@@ -7,67 +7,11 @@
 #include <QTest>
 #include <csignal>
 
-#include "e2e/session.h"
+#include "controltest.h"
 
 using namespace zelq::e2e;
 
-namespace {
-
-// A session bus of the test's own, so that no copy of the program elsewhere answers the verbs.
-class PrivateBus {
-public:
-    PrivateBus() {
-        daemon_.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        if (!daemon_.waitForStarted(10000)) return;
-        QElapsedTimer t;
-        t.start();
-        QByteArray address;
-        while (!address.contains('\n') && t.elapsed() < 10000) {
-            daemon_.waitForReadyRead(200);
-            address += daemon_.readAllStandardOutput();
-        }
-        address_ = address.trimmed();
-        if (!address_.isEmpty()) qputenv("DBUS_SESSION_BUS_ADDRESS", address_);
-    }
-    ~PrivateBus() {
-        daemon_.terminate();
-        daemon_.waitForFinished(5000);
-    }
-    bool ok() const { return !address_.isEmpty(); }
-
-private:
-    QProcess daemon_;
-    QByteArray address_;
-};
-
-class ControlTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(bus.ok()) << "no dbus-daemon";
-        ASSERT_TRUE(session.ok());
-        qputenv("HOME", session.home().toUtf8());
-    }
-    // The program's verb; its exit code, its standard output in `out`.
-    int verb(const QStringList& args, QString* out = nullptr, int timeoutMs = 60000) {
-        return session.run(session.programDir() + "/zelq-screenrec", args, out, timeoutMs);
-    }
-    // Waits until the running copy says it is in `state`.
-    bool waitForState(const QString& state) {
-        return QTest::qWaitFor(
-            [&] {
-                QString out;
-                verb({"--status"}, &out);
-                return out.contains("state=" + state);
-            },
-            20000);
-    }
-    QString file(const QString& name) const { return session.home() + "/" + name; }
-
-    PrivateBus bus;
-    Session session;
-};
-
-}  // namespace
+using zelq::test::ControlTest;
 
 TEST_F(ControlTest, AScriptRecordsForADurationWithACountdownAndVerbsWithoutARecordingSayNothingToStop) {
     // Nothing runs: nothing to stop or pause; bad arguments are refused before anything starts.
