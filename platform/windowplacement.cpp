@@ -26,31 +26,42 @@ xcb_connection_t* x11Connection() {
     return x11 ? x11->connection() : nullptr;
 }
 
+// The bounds of a window's own area (no frame) as the X server has them now, or none for a window that
+// is not on screen.
+std::optional<QRect> serverClientBounds(const QWidget* window) {
+    xcb_connection_t* c = x11Connection();
+    const auto id = static_cast<xcb_window_t>(window->internalWinId());
+    if (!c || !id || !window->isVisible()) return std::nullopt;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const auto geometryCookie = xcb_get_geometry(c, id);
+    const auto originCookie = xcb_translate_coordinates(c, id, root, 0, 0);
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c, originCookie, nullptr));
+    if (!geometry || !origin) return std::nullopt;
+    return QRect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+}
+
 // The outer bounds of a framed window as the X server has them now, or none for a window that is not
 // on screen or has no frame from a window manager. Qt keeps the frame's widths in a cache that misses
 // some of the window manager's changes (openbox takes the side borders off a maximised window, for one),
 // so they are read from the window's _NET_FRAME_EXTENTS each time.
 std::optional<QRect> serverOuterBounds(const QWidget* window) {
     xcb_connection_t* c = x11Connection();
-    const auto id = static_cast<xcb_window_t>(window->internalWinId());
-    if (!c || !id || !window->isVisible()) return std::nullopt;
+    const std::optional<QRect> client = serverClientBounds(window);
+    if (!client) return std::nullopt;
     static const xcb_atom_t extentsAtom = [c] {
         const char name[] = "_NET_FRAME_EXTENTS";
         XcbReply<xcb_intern_atom_reply_t> reply(
             xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr));
         return reply ? reply->atom : xcb_atom_t{XCB_NONE};
     }();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const auto geometryCookie = xcb_get_geometry(c, id);
-    const auto originCookie = xcb_translate_coordinates(c, id, root, 0, 0);
-    const auto extentsCookie = xcb_get_property(c, 0, id, extentsAtom, XCB_ATOM_CARDINAL, 0, 4);
-    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
-    XcbReply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(c, originCookie, nullptr));
-    XcbReply<xcb_get_property_reply_t> extents(xcb_get_property_reply(c, extentsCookie, nullptr));
-    if (!geometry || !origin || !extents || xcb_get_property_value_length(extents.get()) != 16) return std::nullopt;
+    const auto id = static_cast<xcb_window_t>(window->internalWinId());
+    XcbReply<xcb_get_property_reply_t> extents(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, id, extentsAtom, XCB_ATOM_CARDINAL, 0, 4), nullptr));
+    if (!extents || xcb_get_property_value_length(extents.get()) != 16) return std::nullopt;
     const auto* e = static_cast<const std::uint32_t*>(xcb_get_property_value(extents.get()));  // left right top bottom
-    return QRect(origin->dst_x - static_cast<int>(e[0]), origin->dst_y - static_cast<int>(e[2]),
-                 geometry->width + static_cast<int>(e[0] + e[1]), geometry->height + static_cast<int>(e[2] + e[3]));
+    return client->adjusted(-static_cast<int>(e[0]), -static_cast<int>(e[2]), static_cast<int>(e[1]),
+                            static_cast<int>(e[3]));
 }
 
 bool framed(const QWidget* window) { return window->frameGeometry() != window->geometry(); }
@@ -283,9 +294,14 @@ bool waitUntilMaximised(QWidget* window, int timeoutMs) {
 bool waitUntilFullScreen(QWidget* window, int timeoutMs) {
     return waitUntilPlaced(window, timeoutMs, [window] {
         const QScreen* screen = window->screen();
-        const std::optional<QRect> server = serverOuterBounds(window);
+        // A full-screen window has no frame, and a window manager that frames nothing (sway's, for its X
+        // windows) never sets _NET_FRAME_EXTENTS: the window's own area is what covers the screen.
+        const std::optional<QRect> server = serverClientBounds(window);
+        // Qt must have taken the new bounds in too: where no frame is known, what the recording is told
+        // are Qt's bounds, which follow the server's a moment later.
         return window->isFullScreen() && screen && server &&
-               nearlySame(*server, screen->geometry(), pixelScaleOf(screen));
+               nearlySame(*server, screen->geometry(), pixelScaleOf(screen)) &&
+               window->frameGeometry() == screen->geometry();
     });
 }
 

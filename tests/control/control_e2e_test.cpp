@@ -2,6 +2,7 @@
 // driven by its command-line verbs as a script would drive it; every file read back by ffprobe.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -61,7 +62,7 @@ TEST_F(ControlTest, AScriptRecordsForADurationWithACountdownAndVerbsWithoutAReco
         << seen.name().toStdString() << " recorded, " << truth.name().toStdString() << " on screen";
 }
 
-TEST_F(ControlTest, APauseIsLeftOutOfTheFileAndSigtermFinishesIt) {
+TEST_F(ControlTest, APauseIsLeftOutOfTheFileSigtermFinishesItAndAKillWhilePausedKeepsWhatWasRecorded) {
     QProcess recorder;
     recorder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -96,4 +97,29 @@ TEST_F(ControlTest, APauseIsLeftOutOfTheFileAndSigtermFinishesIt) {
     EXPECT_GT(probe->positions / 10.0, seconds - 0.8);
     EXPECT_LT(probe->positions / 10.0, seconds + 0.8);
     EXPECT_EQ(verb({"--stop"}), 3);
+
+    // Into the recordings folder, where the next start looks for unfinished files.
+    const QString killed = session.recordingFolder() + "killed.avi";
+    ASSERT_TRUE(QDir().mkpath(session.recordingFolder()));
+    recorder.start(session.programDir() + "/zelq-screenrec", {"--record-full", "--output=" + killed});
+    ASSERT_TRUE(waitForState("recording"));
+    recorded.start();
+    QTest::qWait(1500);
+    ASSERT_EQ(verb({"--pause"}), 0);
+    const double beforeKill = recorded.elapsed() / 1000.0;
+    recorder.kill();  // SIGKILL
+    ASSERT_TRUE(recorder.waitForFinished(10000));
+
+    // The repair at the next start finishes the file with what was recorded before the pause.
+    ASSERT_TRUE(session.startProgram());
+    std::optional<ProbeResult> repaired;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            repaired = Session::probe(killed);
+            return repaired && repaired->positions > 0;
+        },
+        30000));
+    EXPECT_TRUE(repaired->decodesCleanly);
+    EXPECT_GT(repaired->positions / 10.0, beforeKill - 0.8);
+    EXPECT_LT(repaired->positions / 10.0, beforeKill + 0.3);
 }
