@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QEventLoop>
 #include <QRegularExpression>
@@ -47,6 +47,24 @@ void setKind(Verb& verb, Verb::Kind kind, const QString& argument) {
         verb.error = QStringLiteral("一次只能给一个动作：%1").arg(argument);
     verb.kind = kind;
 }
+
+// The running copy, called with plain messages that give up after kCallTimeoutMs. (A QDBusInterface asks
+// the copy to describe itself when it is made, with the bus's own timeout of 25 s, so a copy that hangs
+// held every verb for half a minute before the call's own timeout even began.)
+class Copy {
+public:
+    explicit Copy(const QDBusConnection& bus) : bus_(bus) {}
+    template <typename... Args>
+    QDBusMessage call(const QString& method, const Args&... args) const {
+        QDBusMessage message = QDBusMessage::createMethodCall(QString::fromLatin1(kBusName), QString::fromLatin1(kBusPath),
+                                                              QString::fromLatin1(kBusInterface), method);
+        message.setArguments({QVariant::fromValue(args)...});
+        return bus_.call(message, QDBus::Block, kCallTimeoutMs);
+    }
+
+private:
+    QDBusConnection bus_;
+};
 
 // Waits for the end of the recording a start verb asked for: the Finished or Failed signal of the copy.
 class FinishWaiter : public QObject {
@@ -171,8 +189,7 @@ int sendVerb(const Verb& verb, bool& noCopy) {
         printErr(QStringLiteral("ZELQ屏幕录像助手 没有在运行，没有可以停止或暂停的录像。"));
         return kExitNothingToStop;
     }
-    QDBusInterface copy(QString::fromLatin1(kBusName), QString::fromLatin1(kBusPath), QString::fromLatin1(kBusInterface), bus);
-    copy.setTimeout(kCallTimeoutMs);
+    const Copy copy(bus);
     FinishWaiter waiter;
     if (verb.starts() && verb.wait) {
         bus.connect(QString::fromLatin1(kBusName), QString::fromLatin1(kBusPath), QString::fromLatin1(kBusInterface),
