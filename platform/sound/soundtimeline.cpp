@@ -1,6 +1,7 @@
 #include "platform/sound/soundtimeline.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -12,6 +13,24 @@ namespace {
 
 // Differences seen before the measured one is trusted: a quarter of a second of chunks.
 constexpr std::size_t kTrusted = 25;
+
+// A correction changes a chunk's length by at most this part of it: 2 %, a pitch nobody hears move for
+// the tenth of a second that an 8 ms correction takes, and four times the fastest drift of a device.
+constexpr std::int64_t kSlewPart = 50;
+
+// `frames` interleaved frames laid over `length` frames by linear interpolation, into `out`.
+void stretch(const std::int16_t* in, std::int64_t frames, std::int64_t length, std::vector<std::int16_t>& out) {
+    out.resize(static_cast<std::size_t>(length * kChannels));
+    for (std::int64_t j = 0; j < length; ++j) {
+        const double at = static_cast<double>(j) * static_cast<double>(frames - 1) / static_cast<double>(std::max<std::int64_t>(length - 1, 1));
+        const auto i = std::min(static_cast<std::int64_t>(at), frames - 1);
+        const std::int64_t k = std::min(i + 1, frames - 1);
+        const double w = at - static_cast<double>(i);
+        for (int c = 0; c < kChannels; ++c)
+            out[static_cast<std::size_t>(j * kChannels + c)] = static_cast<std::int16_t>(
+                std::lround((1 - w) * in[i * kChannels + c] + w * in[k * kChannels + c]));
+    }
+}
 
 std::int16_t saturate(int value) {
     return static_cast<std::int16_t>(std::clamp(value,
@@ -28,19 +47,30 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
         started_ = true;
         next_ = stamp;
     } else {
-        const std::int64_t difference = stamp - next_;
+        // Measured from where the timeline is heading, the correction still to come included.
+        const std::int64_t difference = stamp - (next_ + pending_);
         if (difference > kJump || difference < -kJump) {
             next_ = stamp;
+            pending_ = 0;
             remembered_ = 0;
         } else {
             remember(difference);
             const std::int64_t drift = remembered_ >= kTrusted ? lowerQuartile() : 0;
             if (std::abs(drift) > kDrift) {
-                next_ += drift;
-                // The differences remembered were measured from where the timeline was.
+                pending_ += drift;
+                // The differences remembered were measured from where the timeline was heading.
                 for (std::size_t i = 0; i < remembered_; ++i) differences_[i] -= drift;
             }
         }
+    }
+    // A correction is taken up a little at a time, each chunk laid a few frames longer or shorter: a
+    // jump would leave a gap of silence, or cut sound out, that a listener hears as a click.
+    const std::int64_t step = std::clamp(pending_, -frames / kSlewPart, frames / kSlewPart);
+    if (step != 0) {
+        pending_ -= step;
+        stretch(samples, frames, frames + step, stretched_);
+        samples = stretched_.data();
+        frames += step;
     }
     std::int64_t at = next_;
     next_ += frames;

@@ -9,7 +9,8 @@
 // - a stamp far behind starts the chunk at its stamp too, over what was there;
 // - a small steady difference (the device's crystal runs fast or slow against the machine's clock, from
 //   tens of parts per million to half a per cent) is measured over the last second of chunks, and once
-//   it passes a few milliseconds the timeline takes it up in one step.
+//   it passes a few milliseconds the timeline takes it up, a few frames a chunk, so that no gap or cut
+//   is heard.
 // A stamp is late whenever the machine was busy when the chunk came, never early: the difference taken
 // is the lower quartile of the last second's, so a busy stretch that makes most stamps late does not
 // drag the sound after the picture; only a difference that most chunks share is one.
@@ -21,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 namespace zelq::sound {
 
@@ -52,6 +54,8 @@ private:
     std::array<std::int64_t, kWindow> differences_{};
     std::size_t remembered_ = 0;  // differences_ filled so far (at most kWindow)
     std::size_t oldest_ = 0;      // where the next difference goes once full
+    std::int64_t pending_ = 0;              // correction measured, not yet taken up, frames
+    std::vector<std::int16_t> stretched_;  // a chunk laid longer or shorter
     bool started_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -44,17 +45,52 @@ std::vector<StreamFacts> probeStreams(const QString& path) {
     return facts;
 }
 
-std::vector<double> toneOnsets(const QString& path) {
+namespace {
+
+constexpr int kRate = 48000;
+
+// The sound of the file's first sound stream, its channels mixed down, as ffmpeg decodes it.
+std::vector<std::int16_t> monoSamples(const QString& path) {
     const QByteArray pcm = run(
         "ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"});
-    constexpr int kRate = 48000;
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(pcm.size()) / 2);
+    std::memcpy(samples.data(), pcm.constData(), samples.size() * 2);
+    return samples;
+}
+
+}  // namespace
+
+double toneAmplitude(const QString& path, double hertz, double from, double to) {
+    const std::vector<std::int16_t> samples = monoSamples(path);
+    // The sound's correlation with a sine and a cosine of that frequency (one bin of a Fourier sum) over
+    // each 50 ms, whose median is taken: over longer spans a clock a little off the nominal rate would
+    // turn the phase and cancel what is there.
+    constexpr std::size_t kSpan = kRate / 20;
+    std::vector<double> amplitudes;
+    const std::size_t last = std::min(samples.size(), static_cast<std::size_t>(to * kRate));
+    for (auto at = static_cast<std::size_t>(from * kRate); at + kSpan <= last; at += kSpan) {
+        double re = 0, im = 0;
+        for (std::size_t i = at; i < at + kSpan; ++i) {
+            const double phase = 2 * M_PI * hertz * static_cast<double>(i) / kRate;
+            re += samples[i] * std::cos(phase);
+            im += samples[i] * std::sin(phase);
+        }
+        amplitudes.push_back(2 * std::hypot(re, im) / kSpan / 32768);
+    }
+    if (amplitudes.empty())
+        return 0;
+    std::nth_element(amplitudes.begin(), amplitudes.begin() + amplitudes.size() / 2, amplitudes.end());
+    return amplitudes[amplitudes.size() / 2];
+}
+
+std::vector<double> toneOnsets(const QString& path) {
+    const std::vector<std::int16_t> samples = monoSamples(path);
     constexpr int kLoud = 3000;
-    const std::size_t n = static_cast<std::size_t>(pcm.size()) / 2;
+    const std::size_t n = samples.size();
     std::vector<double> onsets;
     std::size_t quiet = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        std::int16_t s;
-        std::memcpy(&s, pcm.constData() + 2 * i, 2);
+        const std::int16_t s = samples[i];
         if (std::abs(static_cast<int>(s)) < kLoud) {
             ++quiet;
             continue;

@@ -18,6 +18,9 @@ std::vector<StreamFacts> probeStreams(const QString& path);
 
 // Seconds into the file where the sound rises out of silence (at least 100 ms quiet before each).
 std::vector<double> toneOnsets(const QString& path);
+// The amplitude (of full scale) of a sine of `hertz` in the sound from `from` to `to` seconds (the
+// median of its amplitude in each 50 ms).
+double toneAmplitude(const QString& path, double hertz, double from, double to);
 // Where in the file (seconds) the picture turns bright: after the last dark frame, by the first bright one.
 struct Span {
     double from = 0, to = 0;

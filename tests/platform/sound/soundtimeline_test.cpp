@@ -110,3 +110,53 @@ TEST(SoundTimeline, ADeviceHalfAPerCentFastOnABusyMachineStaysInStepForAnHour) {
     }
     EXPECT_LE(worst, zelq::sound::framesIn(20)) << "worst " << worst * 1000 / 48000 << " ms";
 }
+
+TEST(SoundTimeline, TwoSourcesTakenAsTheWriterTakesThemMixWithoutLosingASample) {
+    // The computer's sound (1000 in every sample) and the microphone (100), two devices whose crystals
+    // run 0.3 % fast and 0.2 % slow, stamped late now and then by a busy machine; the writer takes what
+    // both have laid out, a few chunks at a time. Every frame of the mix holds both: a gap, an overlap
+    // or a cut in either would show as a frame of 0, 100, 1000 or 2000.
+    const std::vector<std::int16_t> computer(kChunk * 2, 1000);
+    const std::vector<std::int16_t> microphone(kChunk * 2, 100);
+    struct Device {
+        SoundTimeline timeline;
+        const std::vector<std::int16_t>& samples;
+        std::int64_t perMille;  // frames made per 1000 frames of the machine's clock
+        std::int64_t chunks = 0;
+        std::int64_t first = 0;  // where its sound begins
+        std::int64_t nextCapture() const { return chunks * kChunk * 1000 / perMille; }
+    };
+    Device devices[] = {{{}, computer, 1003}, {{}, microphone, 998}};
+    std::mt19937 random(32);
+    std::uniform_int_distribution<std::int64_t> late(0, zelq::sound::framesIn(40));
+    std::bernoulli_distribution busy(0.2);
+    std::int64_t written = 0;
+    int wrong = 0;
+    for (std::int64_t clock = 0; clock < zelq::sound::framesIn(600'000); clock += kChunk) {
+        for (Device& d : devices) {
+            while (d.nextCapture() <= clock) {
+                const std::int64_t stamp = d.nextCapture() + (busy(random) ? late(random) : 0);
+                if (d.chunks == 0)
+                    d.first = stamp;
+                d.timeline.add(stamp, d.samples.data(), kChunk);
+                ++d.chunks;
+            }
+        }
+        if (clock % (5 * kChunk) != 0)
+            continue;
+        const std::int64_t settled = std::min(devices[0].timeline.end(), devices[1].timeline.end());
+        if (settled <= written)
+            continue;
+        std::vector<std::int16_t> out(static_cast<std::size_t>((settled - written) * 2), 0);
+        for (Device& d : devices) d.timeline.mixInto(written, settled - written, out.data());
+        // From the moment both have begun.
+        for (std::int64_t f = std::max({written, devices[0].first, devices[1].first}); f < settled && wrong < 5; ++f) {
+            if (out[static_cast<std::size_t>((f - written) * 2)] != 1100) {
+                ++wrong;
+                ADD_FAILURE() << "frame " << f << ": " << out[static_cast<std::size_t>((f - written) * 2)];
+            }
+        }
+        written = settled;
+    }
+    EXPECT_GT(written, zelq::sound::framesIn(599'000));
+}
