@@ -7,8 +7,8 @@
 // Usage: first_frame PROGRAM OUTPUT.avi   (on the X display the program records; prints one line)
 // Single-threaded.
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -43,17 +43,22 @@ void show(xcb_connection_t* c, xcb_window_t w, xcb_gcontext_t white, xcb_gcontex
 
 // The value the bars of the file's first frame show, read by ffmpeg as grey pixels; -1 when unreadable.
 long firstFrameValue(const std::string& avi) {
-    const std::string command = "ffmpeg -nostdin -v error -i '" + avi + "' -frames:v 1 -f rawvideo -pix_fmt gray -";
+    const std::string command =
+        "ffmpeg -nostdin -v error -i '" + avi + "' -frames:v 1 -f rawvideo -pix_fmt gray -";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return -1;
+    if (!pipe)
+        return -1;
     std::vector<unsigned char> grey;
     unsigned char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) grey.insert(grey.end(), buffer, buffer + n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0;)
+        grey.insert(grey.end(), buffer, buffer + n);
     constexpr int kWidth = 1920;
-    if (grey.size() < static_cast<std::size_t>(kWidth) * (kTop + kHeight)) return -1;
+    if (grey.size() < static_cast<std::size_t>(kWidth) * (kTop + kHeight))
+        return -1;
     long value = 0;
     for (int bit = 0; bit < kBits; ++bit) {
-        const std::size_t at = static_cast<std::size_t>(kTop + kHeight / 2) * kWidth + kLeft + bit * kBarWidth + kBarWidth / 2;
+        const std::size_t at =
+            static_cast<std::size_t>(kTop + kHeight / 2) * kWidth + kLeft + bit * kBarWidth + kBarWidth / 2;
         value = value * 2 + (grey[at] > 128 ? 1 : 0);
     }
     return value;
@@ -74,9 +79,9 @@ int main(int argc, char** argv) {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c.get())).data;
     const xcb_window_t w = xcb_generate_id(c.get());
     const std::uint32_t values[] = {screen->black_pixel, 1};
-    xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, w, screen->root, kLeft, kTop, kBits * kBarWidth, kHeight, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT,
-                      values);
+    xcb_create_window(c.get(), XCB_COPY_FROM_PARENT, w, screen->root, kLeft, kTop, kBits * kBarWidth, kHeight,
+                      0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(c.get(), w);
     const xcb_gcontext_t white = xcb_generate_id(c.get()), black = xcb_generate_id(c.get());
     xcb_create_gc(c.get(), white, w, XCB_GC_FOREGROUND, &screen->white_pixel);
@@ -84,8 +89,12 @@ int main(int argc, char** argv) {
     show(c.get(), w, white, black, 0);
 
     const std::string output = "--output=" + std::string(argv[2]);
-    char* args[] = {argv[1], const_cast<char*>("--record-full"), const_cast<char*>("--duration=1"),
-                    const_cast<char*>("--wait"), const_cast<char*>(output.c_str()), nullptr};
+    char* args[] = {argv[1],
+                    const_cast<char*>("--record-full"),
+                    const_cast<char*>("--duration=1"),
+                    const_cast<char*>("--wait"),
+                    const_cast<char*>(output.c_str()),
+                    nullptr};
     const auto started = std::chrono::steady_clock::now();
     pid_t child = 0;
     if (posix_spawn(&child, argv[1], nullptr, nullptr, args, environ) != 0) {
@@ -94,7 +103,9 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     const auto since = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                     started)
+            .count();
     };
     // A millisecond's rest between pictures: the bars stay that exact, and the X server is left the time
     // to serve the program too.
@@ -109,6 +120,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The command's whole time less the file's second: the bound a script could measure on its own.
-    std::printf("first frame %ld ms after the command; the command took %ld ms for 1 s of file\n", first, wall);
+    std::printf("first frame %ld ms after the command; the command took %ld ms for 1 s of file\n", first,
+                wall);
     return 0;
 }
