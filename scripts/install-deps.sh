@@ -41,6 +41,9 @@ if ! $program_only; then
     # other desktops' portal backends, as many machines have them: the test desktop must choose only its
     # own, and KDE's offers sway a shortcut portal that binds nothing (tests/wayland, foreign_shortcuts)
     xdg-desktop-portal-kde xdg-desktop-portal-gnome
+    # a headless KDE Plasma for the tests of its shortcut portal (scripts/kde-session.sh): KWin, with
+    # the global shortcut service inside it, and Qt 5's Wayland platform for KDE's portal backend
+    kwin-wayland qtwayland5
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon

@@ -67,7 +67,7 @@ PortalShortcuts::PortalShortcuts(QObject* parent) : QObject(parent) {
     qDBusRegisterMetaType<ShortcutList>();
     QDBusConnection bus = QDBusConnection::sessionBus();
     bus.connect(QLatin1String(kPortalService), QLatin1String(kPortalObject), kShortcuts, QStringLiteral("Activated"),
-                this, SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                this, SLOT(onActivated(QDBusMessage)));
     // The portal answers this itself; but a portal busy with a backend that does not answer would hold a
     // recording's start for as long as D-Bus waits, so the answer is taken when it comes.
     QDBusMessage call = portalCall(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
@@ -214,10 +214,13 @@ void PortalShortcuts::settle(bool bound) {
         openSession();
 }
 
-void PortalShortcuts::onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong,
-                                  const QVariantMap&) {
-    if (session.path() != session_)
+void PortalShortcuts::onActivated(const QDBusMessage& message) {
+    // Activated(o session, s shortcut, t timestamp, a{sv} options): read by hand, since QtDBus does not
+    // match the signal to a slot of those types.
+    const QVariantList args = message.arguments();
+    if (args.size() < 2 || args[0].value<QDBusObjectPath>().path() != session_ || session_.isEmpty())
         return;
+    const QString shortcut = args[1].toString();
     for (const auto& [id, trigger] : bound_)
         if (shortcut == shortcutName(id))
             emit activated(id);

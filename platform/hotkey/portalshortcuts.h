@@ -16,12 +16,12 @@
 //
 // UI thread only: the desktop's answers and key presses arrive as D-Bus signals on the UI thread.
 
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
 #include <map>
 
-class QDBusObjectPath;
 class QDBusPendingCallWatcher;
 
 namespace zelq {
@@ -54,8 +54,7 @@ signals:
 
 private slots:
     void onResponse(uint response, const QVariantMap& results);
-    void onActivated(const QDBusObjectPath& session, const QString& shortcut, qulonglong timestamp,
-                     const QVariantMap& options);
+    void onActivated(const QDBusMessage& message);
 
 private:
     using Answer = void (PortalShortcuts::*)(uint response, const QVariantMap& results);

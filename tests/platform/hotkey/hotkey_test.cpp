@@ -2,9 +2,15 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTest>
 
 #include "platform/hotkey/hotkey.h"
 
@@ -102,4 +108,59 @@ TEST(HotKeys, ACombinationAnotherClientHoldsIsAFailedRegistration) {
     ASSERT_TRUE(spy.wait(5000));
     EXPECT_EQ(spy.takeFirst().at(0).toInt(), 1);
     EXPECT_FALSE(keys.RegisterHotKey(3, 0, 0));  // no such key
+}
+
+namespace {
+
+// Presses shortcut `name` as KDE's global shortcut service does when its keys are pressed: through its
+// D-Bus interface, on every component (one per portal session) that holds it. False when none does.
+bool pressOnKde(const QString& name) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage listed = bus.call(QDBusMessage::createMethodCall(
+        "org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel", "allComponents"));
+    bool pressed = false;
+    QList<QDBusObjectPath> components;
+    if (!listed.arguments().isEmpty())
+        listed.arguments().front().value<QDBusArgument>() >> components;
+    for (const QDBusObjectPath& c : components) {
+        const QDBusMessage names = bus.call(QDBusMessage::createMethodCall(
+            "org.kde.kglobalaccel", c.path(), "org.kde.kglobalaccel.Component", "shortcutNames"));
+        if (!names.arguments().value(0).toStringList().contains(name))
+            continue;
+        QDBusMessage invoke = QDBusMessage::createMethodCall("org.kde.kglobalaccel", c.path(),
+                                                             "org.kde.kglobalaccel.Component", "invokeShortcut");
+        invoke.setArguments({name});
+        pressed = bus.call(invoke).type() == QDBusMessage::ReplyMessage || pressed;
+    }
+    return pressed;
+}
+
+}  // namespace
+
+// KDE Plasma's shortcut portal (scripts/kde-session.sh): the desktop binds the stop key the program asks
+// for, and a press reaches the program while the key is registered, and only then.
+TEST(HotKeys, KdeBindsTheStopKeyAndItsPressesArriveWhileRegistered) {
+    if (qEnvironmentVariableIsEmpty("ZELQ_KDE_DIR") || !qEnvironmentVariableIsEmpty("ZELQ_WAYLAND_UNAVAILABLE"))
+        GTEST_SKIP() << "needs the headless KDE desktop of scripts/kde-session.sh "
+                     << qEnvironmentVariable("ZELQ_WAYLAND_UNAVAILABLE").toStdString();
+    GlobalHotKeys keys;
+    QSignalSpy pressed(&keys, &GlobalHotKeys::hotKeyPressed);
+    // Registered as each recording does, until the desktop has answered.
+    bool bound = false;
+    for (int i = 0; i < 300 && !bound; ++i) {
+        bound = keys.RegisterHotKey(1, kModControl | kModAlt, 0x7B /* F12 */);
+        if (!bound)
+            QTest::qWait(50);
+    }
+    ASSERT_TRUE(bound) << static_cast<int>(keys.whyNoKey());
+    EXPECT_EQ(keys.whyNoKey(), GlobalHotKeys::NoKey::None);
+
+    ASSERT_TRUE(pressOnKde("zelq-stop-1"));
+    ASSERT_TRUE(pressed.wait(10000));
+    EXPECT_EQ(pressed.takeFirst().value(0).toInt(), 1);
+
+    // Not registered: the desktop keeps the key, the program ignores its presses.
+    EXPECT_TRUE(keys.UnregisterHotKey(1));
+    ASSERT_TRUE(pressOnKde("zelq-stop-1"));
+    EXPECT_FALSE(pressed.wait(1000));
 }
