@@ -53,7 +53,7 @@ QString helpText() {
         "  --export=文件 --format=mp4|webm|gif  把录像导出为 MP4、WebM 或 GIF；进度输出到标准错误，\n"
         "                        完成后输出文件路径（默认放在录像旁边，同名，已有的文件不会被覆盖）\n"
         "  --output=文件         导出到这个文件（已经存在时不导出）\n"
-        "\n退出码：0 完成；2 参数错误；3 没有可以停止或暂停的录像；4 录像不能开始或不能导出（原因见标准错误输出）。\n"
+        "\n退出码：0 完成；2 参数错误；3 没有可以停止或暂停的录像；4 录像不能开始、不能导出，或正在运行的程序几秒内没有回答（原因见标准错误输出）。\n"
         "会话总线接口：com.zelqware.ScreenRec（/com/zelqware/ScreenRec）。\n");
     text += QStringLiteral("\n另外接受 Qt 的标准选项，例如 -display <显示>。\n");
     return text;
