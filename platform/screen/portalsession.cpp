@@ -47,8 +47,41 @@ public slots:
     }
 };
 
+// A question the user had not answered when the recording was stopped. Taking it away (Request.Close), or
+// closing its session under it, kills GNOME 43's portal backend; so it is left for the user to answer or
+// cancel, and the answer is dropped when it comes: then the session, if there is one, is closed.
+// Lives on the application's thread, which outlives the recording's worker; deletes itself.
+class UnansweredQuestion final : public QObject {
+    Q_OBJECT
+public:
+    UnansweredQuestion(const QString& request, const QString& session) : request_(request), session_(session) {
+        moveToThread(QCoreApplication::instance()->thread());
+        QDBusConnection::sessionBus().connect(kService, request_, QLatin1String(kPortalRequest),
+                                              QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    }
+public slots:
+    void onResponse(uint, const QVariantMap& results) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.disconnect(kService, request_, QLatin1String(kPortalRequest), QStringLiteral("Response"), this,
+                       SLOT(onResponse(uint, QVariantMap)));
+        // A question of CreateSession brings its session only with the answer.
+        const QString session =
+            session_.isEmpty() ? results.value(QStringLiteral("session_handle")).toString() : session_;
+        if (!session.isEmpty())
+            bus.call(QDBusMessage::createMethodCall(kService, session, QStringLiteral("org.freedesktop.portal.Session"),
+                                                    QStringLiteral("Close")),
+                     QDBus::NoBlock);
+        deleteLater();
+    }
+
+private:
+    const QString request_;
+    const QString session_;
+};
+
 struct Answer {
     bool answered = false;  // false: the call failed, or the wait was given up
+    bool leftOpen = false;  // given up while the desktop asked: the question, and the session, are left to it
     uint response = 2;
     QVariantMap results;
     QString callError;  // the D-Bus error of a call that failed outright
@@ -63,9 +96,10 @@ bool connectResponse(QDBusConnection& bus, const QString& path, ResponseWaiter& 
 }
 
 // Calls a ScreenCast method whose answer comes as a Response signal, and waits for that signal while
-// keepWaiting() is true. The handle token is added to the options (the last argument).
+// keepWaiting() is true. The handle token is added to the options (the last argument). `session` is the
+// session the request belongs to (empty for CreateSession).
 Answer request(const QString& method, QVariantList arguments, QVariantMap options,
-               const std::function<bool()>& keepWaiting) {
+               const std::function<bool()>& keepWaiting, const QString& session = {}) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString token = nextPortalToken();
     options.insert(QStringLiteral("handle_token"), token);
@@ -95,10 +129,15 @@ Answer request(const QString& method, QVariantList arguments, QVariantMap option
     while (!waiter.answered && keepWaiting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     connectResponse(bus, path, waiter, false);
     if (!waiter.answered) {
-        // Given up: the desktop takes its question away.
-        bus.call(QDBusMessage::createMethodCall(
-            kService, path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")));
         answer.response = kResponseCancelled;
+        if (QCoreApplication::instance()) {
+            new UnansweredQuestion(path, session);
+            answer.leftOpen = true;
+        } else {
+            // Nothing would be left to take the answer: the desktop takes its question away.
+            bus.call(QDBusMessage::createMethodCall(kService, path, QLatin1String(kPortalRequest),
+                                                    QStringLiteral("Close")));
+        }
         return answer;
     }
     answer.answered = true;
@@ -158,6 +197,15 @@ QString refusal(const Answer& answer) {
     return answer.response == kResponseCancelled
                ? QStringLiteral("没有得到录制屏幕的许可（已取消），录像没有开始。")
                : QStringLiteral("桌面拒绝了录制屏幕的请求，录像没有开始。");
+}
+
+// Takes a request's outcome: false, with `error` saying why, when it did not succeed. A session whose
+// question is left open now belongs to that question (closed when its answer comes, not before).
+bool settle(const Answer& answer, QString& error, QString& session) {
+    error = refusal(answer);
+    if (answer.leftOpen)
+        session.clear();
+    return error.isEmpty();
 }
 
 }  // namespace
@@ -221,8 +269,7 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
     const Answer created =
         request(QStringLiteral("CreateSession"), {},
                 {{QStringLiteral("session_handle_token"), nextPortalToken()}}, keepWaiting);
-    error_ = refusal(created);
-    if (!error_.isEmpty())
+    if (!settle(created, error_, sessionHandle_))
         return false;
     sessionHandle_ = created.results.value(QStringLiteral("session_handle")).toString();
     const QDBusObjectPath session(sessionHandle_);
@@ -239,15 +286,13 @@ bool PortalSession::open(const std::function<bool()>& keepWaiting) {
         if (!token.isEmpty())
             select.insert(QStringLiteral("restore_token"), token);
     }
-    const Answer selected =
-        request(QStringLiteral("SelectSources"), {QVariant::fromValue(session)}, select, keepWaiting);
-    error_ = refusal(selected);
-    if (!error_.isEmpty())
+    const Answer selected = request(QStringLiteral("SelectSources"), {QVariant::fromValue(session)}, select,
+                                    keepWaiting, sessionHandle_);
+    if (!settle(selected, error_, sessionHandle_))
         return false;
-    const Answer started =
-        request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {}, keepWaiting);
-    error_ = refusal(started);
-    if (!error_.isEmpty())
+    const Answer started = request(QStringLiteral("Start"), {QVariant::fromValue(session), QString()}, {},
+                                   keepWaiting, sessionHandle_);
+    if (!settle(started, error_, sessionHandle_))
         return false;
     if (persists && started.results.contains(QStringLiteral("restore_token")))
         writeToken(started.results.value(QStringLiteral("restore_token")).toString());

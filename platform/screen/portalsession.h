@@ -30,7 +30,9 @@ public:
 
     // Asks for a monitor, with the pointer drawn in where the portal can. True once the desktop has
     // agreed and the PipeWire connection is open; false with error() otherwise. Waits for the user's answer
-    // while keepWaiting() is true.
+    // while keepWaiting() is true. A question given up is left open for the user to answer or cancel: its
+    // answer is dropped and its session closed when it comes, on the application's thread (where there is
+    // no QCoreApplication, the question is taken away instead).
     bool open(const std::function<bool()>& keepWaiting);
 
     QString error() const { return error_; }
