@@ -208,3 +208,33 @@ TEST(ExportTest, NothingOfTheUsersIsReplacedAndNothingIsLeftByACancelOrAFault) {
     EXPECT_EQ(out.kind, ExportOutcome::Kind::Failed);
     EXPECT_TRUE(out.message.contains("无法在文件夹")) << out.message.toStdString();
 }
+
+TEST(ExportTest, A4KRecordingBecomesA960WideGifAndARecordingOfOneFrameExportsToEveryFormat) {
+    QTemporaryDir dir;
+    ::test::SoundRecording big = markedRecording(3840, 2160, 3);
+    const QString large = dir.filePath("4k.avi");
+    ASSERT_EQ(::test::writeSoundRecording(large, big), zelq::AVIERR_OK);
+    ExportOutcome out = run({large, ExportFormat::Gif, {}});
+    ASSERT_EQ(out.kind, ExportOutcome::Kind::Done) << out.message.toStdString();
+    auto facts = probeFacts(out.path);
+    EXPECT_EQ(facts["codec_name"], QStringList({"gif"}));
+    EXPECT_EQ(facts["width"].value(0).toInt(), 960);
+    EXPECT_EQ(facts["height"].value(0).toInt(), 540);
+    EXPECT_NEAR(facts["duration"].value(0).toDouble(), 0.3, 0.07);
+
+    // One frame lasts its one position, with its sound, in every format.
+    const QString one = dir.filePath("one.avi");
+    ASSERT_EQ(::test::writeSoundRecording(one, markedRecording(65, 47, 1)), zelq::AVIERR_OK);
+    const QByteArray aviPicture = endPictures(one, 65, 47).first;
+    ASSERT_FALSE(aviPicture.isEmpty());
+    for (const ExportFormat format : {ExportFormat::Mp4, ExportFormat::WebM, ExportFormat::Gif}) {
+        SCOPED_TRACE(exportFormatName(format).toStdString());
+        out = run({one, format, {}});
+        ASSERT_EQ(out.kind, ExportOutcome::Kind::Done) << out.message.toStdString();
+        EXPECT_TRUE(out.message.isEmpty()) << out.message.toStdString();
+        facts = probeFacts(out.path);
+        EXPECT_EQ(facts["codec_name"].size(), format == ExportFormat::Gif ? 1 : 2);
+        EXPECT_NEAR(facts["duration"].value(0).toDouble(), 0.1, 0.05);
+        EXPECT_LT(meanDifference(endPictures(out.path, 65, 47).first, aviPicture), 8);
+    }
+}
