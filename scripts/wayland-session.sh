@@ -73,8 +73,9 @@ up() {
   start xdpw "$xdpw" -c "$dir/xdpw.config"
   waitfor 10 xdg-desktop-portal-wlr bus_has org.freedesktop.impl.portal.desktop.wlr || return 1
   start_portals || return 1
-  # A test holds the screen still by making the file DIR/pause, and lets it scroll again by removing it.
-  start foot foot sh -c "i=0; while :; do if [ -e '$dir/pause' ]; then sleep 0.05; continue; fi; i=\$((i+1)); echo \"line \$i \$(date +%T.%N) abcdefghijklmnopqrstuvwxyz\"; sleep 0.01; done"
+  # A test holds the screen still by making the file DIR/pause, and lets it scroll again by removing it;
+  # DIR/paused says the terminal has printed its last line (on a loaded machine a line may come late).
+  start foot foot sh -c "i=0; while :; do if [ -e '$dir/pause' ]; then touch '$dir/paused'; sleep 0.05; continue; fi; rm -f '$dir/paused'; i=\$((i+1)); echo \"line \$i \$(date +%T.%N) abcdefghijklmnopqrstuvwxyz\"; sleep 0.01; done"
   waitfor 20 "the terminal" sh -c "swaymsg -t get_tree | grep -q '\"app_id\": \"foot\"'" || return 1
   printf '%s\n' "WAYLAND_DISPLAY=wayland-1" "DISPLAY=$(cat "$dir/xdisplay")" "XDG_RUNTIME_DIR=$run" \
     "DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS" "SWAYSOCK=$SWAYSOCK" "XDG_SESSION_TYPE=wayland" \

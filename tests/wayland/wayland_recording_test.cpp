@@ -30,12 +30,17 @@ namespace {
 
 const QString kDesktop = qEnvironmentVariable("ZELQ_WAYLAND_DIR");
 
-// The terminal on the test desktop stops scrolling while DIR/pause exists.
+// The terminal on the test desktop stops scrolling while DIR/pause exists, and says so by DIR/paused once
+// its last line is printed: on a loaded machine that line may come well after the pause was asked for.
 void holdStill(bool still) {
     QFile pause(QDir(kDesktop).filePath("pause"));
     if (still) {
         ASSERT_TRUE(pause.open(QIODevice::WriteOnly));
-        QTest::qWait(100);  // the line being printed
+        const QString paused = QDir(kDesktop).filePath("paused");
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFile::exists(paused) && waited.elapsed() < 20000) QTest::qWait(20);
+        ASSERT_TRUE(QFile::exists(paused));
     } else {
         pause.remove();
     }
