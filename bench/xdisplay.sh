@@ -13,3 +13,15 @@ start_display() {
   wm_pid=$!
   sleep 1
 }
+
+# start_scene PATTERN: the moving engine_pattern screen (PATTERN is its path) and a 440 Hz beep four
+# times a second played into the sound server, for as long as they run; sets scene_pid and tone_pid for
+# the caller to end.
+start_scene() {
+  coproc PATTERN { "$1" 2>/dev/null; }
+  scene_pid=$PATTERN_PID
+  read -r _ <&"${PATTERN[0]}"
+  ffmpeg -v quiet -re -f lavfi -i "sine=frequency=440:beep_factor=4" -f s16le -ar 48000 -ac 2 - 2>/dev/null |
+    pacat --format=s16le --rate=48000 --channels=2 2>/dev/null &
+  tone_pid=$!
+}

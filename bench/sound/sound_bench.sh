@@ -33,13 +33,8 @@ cleanup() {
 trap cleanup EXIT
 
 start_display 1920 1080 "$work"
-coproc PATTERN { "$pattern" 2>/dev/null; }
-scene_pid=$PATTERN_PID
-read -r _ <&"${PATTERN[0]}"
-# A 440 Hz beep four times a second, played for as long as the bench runs.
-ffmpeg -v quiet -re -f lavfi -i "sine=frequency=440:beep_factor=4" -f s16le -ar 48000 -ac 2 - 2>/dev/null |
-  pacat --format=s16le --rate=48000 --channels=2 2>/dev/null &
-tone_pid=$!
+# The moving screen, and a 440 Hz beep four times a second played for as long as the bench runs.
+start_scene "$pattern"
 monitor="$(pactl get-default-sink).monitor"
 
 streams() { ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$1" | paste -sd+ -; }
