@@ -43,8 +43,10 @@ ExportDialog::ExportDialog(QWidget* owner) : QDialog(owner) {
 
 ExportDialog::~ExportDialog() = default;  // the job cancels and waits for its thread
 
-void ExportDialog::start(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished) {
+void ExportDialog::start(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished,
+                         std::function<void(double)> progress) {
     finished_ = std::move(finished);
+    progress_ = std::move(progress);
     const QString format = exportFormatName(request.format);
     setWindowTitle(QStringLiteral("导出为 %1").arg(format));
     LblExportFile->setText(
@@ -75,6 +77,8 @@ void ExportDialog::showProgress(double fraction) {
     PbExport->setValue(static_cast<int>(fraction * 1000));
     PbExport->setFormat(QStringLiteral("%1%").arg(fraction * 100, 0, 'f', 1));
     showTimes();
+    if (progress_)
+        progress_(fraction);
 }
 
 void ExportDialog::showTimes() {

@@ -24,8 +24,10 @@ public:
     explicit ExportDialog(QWidget* owner);
     ~ExportDialog() override;
 
-    // Starts `request` and shows the window; `finished` hears the outcome once the thread has ended.
-    void start(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished);
+    // Starts `request` and shows the window; `progress` hears each share done, `finished` the outcome once
+    // the thread has ended.
+    void start(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished,
+               std::function<void(double)> progress = {});
     bool busy() const { return job_ != nullptr; }
     // Cancels a running export; the outcome still arrives (as cancelled).
     void cancelExport();
@@ -45,6 +47,7 @@ private:
 
     std::unique_ptr<ExportJob> job_;
     std::function<void(const ExportOutcome&)> finished_;
+    std::function<void(double)> progress_;
     QElapsedTimer elapsed_;
     QTimer tick_;
     double fraction_ = 0;

@@ -9,6 +9,7 @@
 #include "app/windows.h"
 #include "control/busservice.h"
 #include "control/exportverb.h"
+#include "control/scriptedexport.h"
 #include "control/scriptedrecording.h"
 #include "control/verbs.h"
 #include "platform/clock.h"
@@ -99,7 +100,8 @@ int main(int argc, char** argv) {
 
     // Scripts and desktop shortcuts reach this copy over the session bus, unless another copy has the name.
     zelq::control::ScriptedRecording scripted(mainWindow);
-    zelq::control::BusService bus(scripted);
+    zelq::control::ScriptedExport exporter(mainWindow, scripted);
+    zelq::control::BusService bus(scripted, exporter);
     bus.publish();
     // No copy was running: this one makes the recording the verb asks for, with the window hidden, and
     // ends with its file.

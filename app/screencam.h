@@ -123,7 +123,15 @@ public:
     void MnExportGIFClick();
     // Exports the list's current recording beside it; the export runs on while the window is used.
     void ExportRecordingAs(ExportFormat format);
-    void ExportFinished(const ExportOutcome& outcome);
+    // One export at a time, the menu's or a script's: they share the progress window.
+    bool ExportRunning() const;
+    // Starts `request` in the progress window (when no export runs); `finished` hears its outcome and
+    // `progress` each share done, on the UI thread.
+    void StartExport(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished,
+                     std::function<void(double)> progress = {});
+    // The outcome on the hint line; with `ask` also in a message box when there is something to say. A
+    // script's export passes false: the script hears the outcome, and nobody may be there to close a box.
+    void ExportFinished(const ExportOutcome& outcome, bool ask = true);
     // A recording wants the disk and both cores: every start of one (the window's and a script's) calls
     // this first. The outcome still arrives, as cancelled.
     void CancelExport();

@@ -41,7 +41,7 @@ void TFrmScreenCam::ExportRecordingAs(ExportFormat format) {
                              MsgButtons::Ok, this);
         return;
     }
-    if (exportDialog_ && exportDialog_->busy()) {
+    if (ExportRunning()) {
         dialogs().messageBox(QStringLiteral("已有一个导出正在进行，请等它完成或先取消它。"), {},
                              MsgIcon::None, MsgButtons::Ok, this);
         exportDialog_->raise();
@@ -57,18 +57,27 @@ void TFrmScreenCam::ExportRecordingAs(ExportFormat format) {
                                  {}, MsgIcon::Question, MsgButtons::YesNo, this) != MsgAnswer::Yes)
             return;
     }
-    if (!exportDialog_)
-        exportDialog_ = new ExportDialog(this);
-    exportDialog_->start({path, format, {}}, [this](const ExportOutcome& outcome) {
+    StartExport({path, format, {}}, [this](const ExportOutcome& outcome) {
         swallowErrors([this, &outcome] { ExportFinished(outcome); });
     });
 }
 
-void TFrmScreenCam::ExportFinished(const ExportOutcome& outcome) {
+bool TFrmScreenCam::ExportRunning() const {
+    return exportDialog_ && exportDialog_->busy();
+}
+
+void TFrmScreenCam::StartExport(const ExportRequest& request, std::function<void(const ExportOutcome&)> finished,
+                                std::function<void(double)> progress) {
+    if (!exportDialog_)
+        exportDialog_ = new ExportDialog(this);
+    exportDialog_->start(request, std::move(finished), std::move(progress));
+}
+
+void TFrmScreenCam::ExportFinished(const ExportOutcome& outcome, bool ask) {
     switch (outcome.kind) {
         case ExportOutcome::Kind::Done:
             LblHint->setText(QStringLiteral("已导出：%1").arg(outcome.path));
-            if (!outcome.message.isEmpty())
+            if (ask && !outcome.message.isEmpty())
                 dialogs().messageBox(outcome.message, {}, MsgIcon::None, MsgButtons::Ok, this);
             break;
         case ExportOutcome::Kind::Cancelled:
@@ -76,7 +85,8 @@ void TFrmScreenCam::ExportFinished(const ExportOutcome& outcome) {
             break;
         case ExportOutcome::Kind::Failed:
             LblHint->setText(outcome.message);
-            dialogs().messageBox(outcome.message, {}, MsgIcon::None, MsgButtons::Ok, this);
+            if (ask)
+                dialogs().messageBox(outcome.message, {}, MsgIcon::None, MsgButtons::Ok, this);
             break;
     }
 }

@@ -4,16 +4,20 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 
+#include "control/scriptedexport.h"
 #include "control/scriptedrecording.h"
 
 namespace zelq::control {
 
-BusService::BusService(ScriptedRecording& recording, QObject* parent) : QObject(parent), recording_(recording) {
+BusService::BusService(ScriptedRecording& recording, ScriptedExport& exporter, QObject* parent)
+    : QObject(parent), recording_(recording), exporter_(exporter) {
     connect(&recording_, &ScriptedRecording::started, this, &BusService::Started);
     connect(&recording_, &ScriptedRecording::paused, this, &BusService::Paused);
     connect(&recording_, &ScriptedRecording::resumed, this, &BusService::Resumed);
     connect(&recording_, &ScriptedRecording::finished, this, &BusService::Finished);
     connect(&recording_, &ScriptedRecording::failed, this, &BusService::Failed);
+    connect(&exporter_, &ScriptedExport::progressed, this, &BusService::ExportProgress);
+    connect(&exporter_, &ScriptedExport::finished, this, &BusService::ExportFinished);
 }
 
 bool BusService::publish() {
@@ -72,5 +76,12 @@ void BusService::TogglePause() {
 }
 
 QVariantMap BusService::Status() { return recording_.status(); }
+
+QString BusService::Export(const QString& file, const QString& format, const QVariantMap& options) {
+    QString target;
+    const Answer a = exporter_.start(file, format, options, target);
+    answer(a);
+    return a.refusal == Refusal::None ? target : QString();
+}
 
 }  // namespace zelq::control

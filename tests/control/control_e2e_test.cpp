@@ -1,10 +1,12 @@
-// Recording from scripts, end to end: the real program on a private X server and a private session bus,
-// driven by its command-line verbs as a script would drive it; every file read back by ffprobe.
+// Recording and exporting from scripts, end to end: the real program on a private X server and a private
+// session bus, driven by its command-line verbs and its bus interface as a script would drive it; every
+// file read back by ffprobe.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 #include <csignal>
 
@@ -126,4 +128,42 @@ TEST_F(ControlTest, APauseIsLeftOutOfTheFileSigtermFinishesItAndAKillWhilePaused
     EXPECT_TRUE(repaired->decodesCleanly);
     EXPECT_GT(repaired->positions / 10.0, beforeKill - 0.8);
     EXPECT_LT(repaired->positions / 10.0, beforeKill + 0.3);
+}
+
+TEST_F(ControlTest, AnExportOverTheBusRunsInTheRunningCopyAndTellsItsProgressAndItsFile) {
+    ASSERT_EQ(verb({"--record-full", "--duration=2", "--wait", "--output=" + file("clip.avi")}), 0);
+    const auto avi = Session::probe(file("clip.avi"));
+    ASSERT_TRUE(avi);
+    ASSERT_TRUE(session.startProgram());
+    const std::unique_ptr<QDBusInterface> bused = busProgram();
+    ASSERT_TRUE(bused);
+    QDBusInterface& program = *bused;
+    QSignalSpy progress(&program, SIGNAL(ExportProgress(QString, double)));
+    QSignalSpy finished(&program, SIGNAL(ExportFinished(QString, QString, QString)));
+
+    // A format the program does not make is refused and writes nothing.
+    const QDBusMessage refused = program.call("Export", file("clip.avi"), "avi", QVariantMap());
+    EXPECT_EQ(refused.errorName(), zelq::control::kErrorBadRequest);
+    EXPECT_EQ(QDir(session.home()).entryList({"clip*"}, QDir::Files | QDir::Hidden), QStringList({"clip.avi"}));
+
+    // The path comes back at once; a second export while it runs is refused.
+    const QDBusMessage started = program.call("Export", file("clip.avi"), "mp4", QVariantMap());
+    ASSERT_EQ(started.type(), QDBusMessage::ReplyMessage) << started.errorMessage().toStdString();
+    EXPECT_EQ(started.arguments().value(0).toString(), file("clip.mp4"));
+    EXPECT_EQ(program.call("Export", file("clip.avi"), "gif", QVariantMap()).errorName(), zelq::control::kErrorBusy);
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(120000));
+    const QList<QVariant> outcome = finished.takeFirst();
+    EXPECT_EQ(outcome, QList<QVariant>({file("clip.avi"), file("clip.mp4"), QString()}));
+
+    // Progress a tenth at a time, rising.
+    ASSERT_GE(progress.count(), 1);
+    EXPECT_LE(progress.count(), 10);
+    for (int i = 1; i < progress.count(); ++i)
+        EXPECT_GT(progress[i][1].toDouble(), progress[i - 1][1].toDouble());
+    const auto mp4 = Session::probe(file("clip.mp4"));
+    ASSERT_TRUE(mp4);
+    EXPECT_EQ(mp4->codecTag, "avc1");
+    EXPECT_EQ(QSize(mp4->width, mp4->height), QSize(1920, 1080));
+    EXPECT_NEAR(mp4->positions, avi->positions, 1);
+    EXPECT_TRUE(mp4->decodesCleanly);
 }

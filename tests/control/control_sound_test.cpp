@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusPendingCall>
 #include <QDBusReply>
@@ -169,13 +167,9 @@ TEST_F(ControlSoundTest, APauseOverTheBusIsLeftOutOfTheFileAndSoundAndPictureSta
     zelq::test::PrivateSoundServer server;
     ZELQ_REQUIRE_SOUND_SERVER(server);
     ASSERT_TRUE(session.startProgram());
-    const QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), "control-sound-test");
-    struct Disconnect {
-        ~Disconnect() { QDBusConnection::disconnectFromBus("control-sound-test"); }
-    } disconnect;
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return connection.interface()->isServiceRegistered(control::kBusName).value(); }, 20000));
-    QDBusInterface program(control::kBusName, control::kBusPath, control::kBusInterface, connection);
+    const std::unique_ptr<QDBusInterface> bused = busProgram();
+    ASSERT_TRUE(bused);
+    QDBusInterface& program = *bused;
     FlashWindow window(session.display(), kArea);
     ASSERT_TRUE(window.ok());
     ToneAndFlash stimulus(window);

@@ -5,9 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <memory>
+
+#include "control/busservice.h"
 
 #include "e2e/session.h"
 
@@ -49,6 +55,17 @@ protected:
         ASSERT_TRUE(session.ok());
         qputenv("HOME", session.home().toUtf8());
     }
+    void TearDown() override { QDBusConnection::disconnectFromBus(kConnection); }
+    // The running copy's object, on a connection of the test's own to the private bus (closed when the
+    // test ends); null when no copy takes the name within 20 s.
+    std::unique_ptr<QDBusInterface> busProgram() {
+        const QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), kConnection);
+        if (!QTest::qWaitFor(
+                [&] { return connection.interface()->isServiceRegistered(control::kBusName).value(); }, 20000))
+            return nullptr;
+        return std::make_unique<QDBusInterface>(control::kBusName, control::kBusPath, control::kBusInterface,
+                                                connection);
+    }
     // The program's verb; its exit code, its standard output in `out`.
     int verb(const QStringList& args, QString* out = nullptr, int timeoutMs = 60000) {
         return session.run(session.programDir() + "/zelq-screenrec", args, out, timeoutMs);
@@ -67,6 +84,9 @@ protected:
 
     PrivateBus bus;
     zelq::e2e::Session session;
+
+private:
+    static constexpr char kConnection[] = "control-test";
 };
 
 }  // namespace zelq::test
