@@ -84,8 +84,7 @@ class ToneAndFlash {
 public:
     explicit ToneAndFlash(FlashWindow& window) : window_(window) {}
     bool ready() {
-        QTest::qWaitFor([&] { return speaker_.ready() || speaker_.failed(); }, 20000);
-        return speaker_.ready();
+        return QTest::qWaitFor([&] { return speaker_.ready() || speaker_.failed(); }, 20000) && speaker_.ready();
     }
     void start() {
         while (speaker_.queued() < sound::kRate) feed();
