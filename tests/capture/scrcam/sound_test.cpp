@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -222,19 +223,31 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     // flash's own lateness, must fall within 40 ms of that span.
     const std::vector<double> tones = soundprobe::toneOnsets(path);
     const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(path);
-    ASSERT_EQ(tones.size(), static_cast<std::size_t>(kTones));
+    EXPECT_EQ(tones.size(), static_cast<std::size_t>(kTones));
     ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kTones));
     ASSERT_EQ(flashLate.size(), static_cast<std::size_t>(kTones));
+    // Each flash is measured against the tone nearest it: a tone lost somewhere in a long run is named,
+    // and every other one still measured.
     double worst = 0;
-    for (std::size_t i = 0; i < tones.size(); ++i) {
-        const double flash = tones[i] + flashLate[i];
+    int missing = 0;
+    for (std::size_t i = 0; i < flashes.size(); ++i) {
+        const auto nearest = std::min_element(tones.begin(), tones.end(), [&](double a, double b) {
+            return std::abs(a - flashes[i].from) < std::abs(b - flashes[i].from);
+        });
+        if (nearest == tones.end() || std::abs(*nearest - flashes[i].from) > kToneEvery / 2) {
+            std::cout << "flash " << i << " at " << flashes[i].from << " s: no tone in the sound\n";
+            ++missing;
+            continue;
+        }
+        const double flash = *nearest + flashLate[i];
         const double apart = std::max({0.0, flashes[i].from - flash, flash - flashes[i].to});
-        if (i < 3 || i + 3 >= tones.size())  // the start and the end of a long run
-            std::cout << "tone " << i << " at " << tones[i] << " s, flashed " << flashLate[i] * 1000
+        if (i < 3 || i + 3 >= flashes.size())  // the start and the end of a long run
+            std::cout << "tone " << i << " at " << *nearest << " s, flashed " << flashLate[i] * 1000
                       << " ms after it, seen between " << flashes[i].from << " and " << flashes[i].to
                       << " s: " << apart * 1000 << " ms outside\n";
         worst = std::max(worst, apart);
     }
+    EXPECT_EQ(missing, 0);
     std::cout << "worst: " << worst * 1000 << " ms outside\n";
     RecordProperty("worst_ms", static_cast<int>(std::lround(worst * 1000)));
     EXPECT_LE(worst, 0.040);
