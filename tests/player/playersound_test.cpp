@@ -68,6 +68,10 @@ struct ShownDevice {
     PlayerDevice device;
     FlashDisplay display{device};
     ~ShownDevice() { device.close(); }
+    // Opens the file into the display.
+    bool open(const QString& path) {
+        return device.open(path.toStdString()) == MMSYSERR_NOERROR && device.window(&display) == MMSYSERR_NOERROR;
+    }
 };
 
 class PlayerSoundTest : public ::testing::Test {
@@ -96,8 +100,7 @@ TEST_F(PlayerSoundTest, TheSoundLeadsThePicturesAndIsHeardInStepAlsoAfterAPause)
     ShownDevice shown;
     PlayerDevice& device = shown.device;
     FlashDisplay& display = shown.display;
-    ASSERT_EQ(device.open(path.toStdString()), MMSYSERR_NOERROR);
-    ASSERT_EQ(device.window(&display), MMSYSERR_NOERROR);
+    ASSERT_TRUE(shown.open(path));
     ASSERT_TRUE(device.hasSound());
     QTest::qWait(500);  // the monitor connects meanwhile
     const SteadyClock::time_point origin = SteadyClock::now();
@@ -162,8 +165,7 @@ TEST_F(PlayerSoundTest, ASoundStreamNoDecoderReadsLeavesThePicturePlaying) {
     ShownDevice shown;
     PlayerDevice& device = shown.device;
     FlashDisplay& display = shown.display;
-    ASSERT_EQ(device.open(path.toStdString()), MMSYSERR_NOERROR);
-    ASSERT_EQ(device.window(&display), MMSYSERR_NOERROR);
+    ASSERT_TRUE(shown.open(path));
     EXPECT_FALSE(device.hasSound());
     QSignalSpy notified(&device, &PlayerDevice::notified);
     ASSERT_EQ(device.play(true), MMSYSERR_NOERROR);
