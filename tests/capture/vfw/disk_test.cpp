@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
 
+#include "capture/vfw/repair.h"
 #include "vfw_testkit.h"
 
 using namespace zelq;
@@ -108,4 +110,31 @@ TEST(AviDisk, AFullDiskEndsTheRecordingAndKeepsTheFramesWrittenSoFar) {
     const test::Dib& want = frames[written - 1];
     EXPECT_TRUE(std::equal(want.pixels(), want.pixels() + want.imageBytes(),
                            reinterpret_cast<const std::uint8_t*>(last) + 40));
+}
+
+TEST(AviDisk, ADiskThatFillsPastTheFirstGigabyteStillLeavesAFinishedFile) {
+    // Past 1 GB a recording goes on in further RIFF parts, each with indexes of its own to write at the
+    // end: those must still fit, or be given up for frames, when the disk is full.
+    SmallDisk disk("size=1150m");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();
+    const QString path = disk.path("full.avi");
+    test::SoundRecording rec;
+    rec.width = 1920;
+    rec.height = 1080;
+    rec.positions = 250;  // 1.5 GB uncompressed: the disk fills in the second part
+    rec.picture = [](int, int, int frame) { return test::Rgb{frame, 255 - frame, 128}; };
+    rec.sound = [](std::int64_t t) { return static_cast<std::int16_t>((t % 96) * 300 - 14400); };
+    EXPECT_EQ(test::writeSoundRecording(path, rec), AVIERR_FILEWRITE);
+    ASSERT_GT(QFileInfo(path).size(), 1100LL << 20);
+
+    // Finished as far as it goes: not a file for the repair, every frame in it counted by its header and
+    // read without an error.
+    EXPECT_EQ(repairUnfinishedRecording(path.toStdString()), RepairResult::NotNeeded);
+    const QString packets = test::streamPackets(path);
+    const int frames = packets.section("video ", 1).section(',', 0, 0).toInt();
+    EXPECT_GE(frames, 170) << packets.toStdString();
+    EXPECT_TRUE(test::headerCounts(path).startsWith(QString("video %1, audio ").arg(frames)))
+        << test::headerCounts(path).toStdString() << " for " << packets.toStdString();
+    EXPECT_EQ(test::decodeErrors(path), "");
 }

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
 #include <thread>
@@ -56,19 +55,6 @@ TEST(Repair, OnlyOurUnfinishedFilesAreRewrittenWithEveryStreamAndTheOriginalGoes
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(".part"), QStringList());
 }
 
-namespace {
-
-// What the file's header says each stream holds: ffprobe's frame count from the header, per stream.
-QString headerCounts(const QString& path) {
-    QProcess p;
-    p.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type,nb_frames", "-of", "csv=p=0", path});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return "ffprobe failed";
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed().replace(',', ' ').replace('\n', ", ");
-}
-
-}  // namespace
-
 TEST(Repair, ARecordingKilledPastOneGigabyteIsMadeWholeInEveryPartAndAFinishedOneIsLeftAlone) {
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("data")));
@@ -96,8 +82,8 @@ TEST(Repair, ARecordingKilledPastOneGigabyteIsMadeWholeInEveryPartAndAFinishedOn
     const QString packets = test::streamPackets(path);
     const int frames = packets.section("video ", 1).section(',', 0, 0).toInt();
     EXPECT_GE(frames, 189) << packets.toStdString();
-    EXPECT_TRUE(headerCounts(path).startsWith(QString("video %1, audio ").arg(frames)))
-        << headerCounts(path).toStdString() << " for " << packets.toStdString();
+    EXPECT_TRUE(test::headerCounts(path).startsWith(QString("video %1, audio ").arg(frames)))
+        << test::headerCounts(path).toStdString() << " for " << packets.toStdString();
     EXPECT_EQ(test::decodeErrors(path), "");
     EXPECT_EQ(QFileInfo(dir.filePath("data/Trash/files/big.avi")).size(), died);
 

@@ -267,6 +267,14 @@ Probe probe(const QString& path) {
     return r;
 }
 
+QString headerCounts(const QString& path) {
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type,nb_frames", "-of", "csv=p=0", path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return "ffprobe failed";
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed().replace(',', ' ').replace('\n', ", ");
+}
+
 QString decodeErrors(const QString& path) {
     QProcess p;
     p.start("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});

@@ -119,6 +119,8 @@ bool pipeWrittenAviWithSound(const QString& path, int seconds = 2);
 bool putOurWriterMark(const QString& path);
 // Each stream's type and whole packets as ffprobe reads them, such as "video 20, audio 94".
 QString streamPackets(const QString& path);
+// What the header says each stream holds, as ffprobe reads it: "video 190, audio 190" (nb_frames).
+QString headerCounts(const QString& path);
 
 // A file's bytes; empty when it cannot be read.
 QByteArray bytesOf(const QString& path);
