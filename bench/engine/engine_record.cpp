@@ -22,12 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "bench/engine/answeringdialogs.h"
 #include "bench/engine/enginerun.h"
 #include "bench/engine/grabfigures.h"
 #include "bench/engine/passcosts.h"
 #include "capture/scrcam/scrcam.h"
-#include "platform/clock.h"
 #include "platform/screen/screengrabber.h"
 
 namespace {
@@ -86,17 +84,9 @@ int main(int argc, char** argv) {
                      "[none|computer|microphone|both]\n");
         return 2;
     }
-    AnsweringDialogs dialogs;
-    QWidget owner;
-    QWidget source;  // never shown: the engine only reads its bounds, the whole screen
-    source.setGeometry(0, 0, screen.width(), screen.height());
-    TScreenCam cam(&owner, dialogs, systemClock());
-    cam.EnumerateCodecs();
-    cam.MsPerFrame = 1000 / fps;
-    cam.PlaybackRate = fps;
-    cam.Sound = static_cast<sound::SoundChoice>(sound);
-    const EngineRecording r = recordWithEngine(cam, source, 0, seconds, args.at(3));
-    for (const QString& message : dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    WholeScreenEngine engine(screen.width(), screen.height(), fps, static_cast<sound::SoundChoice>(sound));
+    const EngineRecording r = engine.record(seconds, args.at(3));
+    for (const QString& message : engine.dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
     std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions,
                 100.0 * r.cpuSeconds / r.wallSeconds, r.wallSeconds);
     return r.looped && r.ended ? 0 : 1;

@@ -7,6 +7,7 @@
 #include "bench/engine/childprocess.h"
 #include "capture/scrcam/recordthread.h"
 #include "capture/scrcam/scrcam.h"
+#include "platform/clock.h"
 
 namespace zelq::bench {
 
@@ -63,6 +64,15 @@ EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, in
     result.framesWritten = cam.Stats.FramesWritten;
     result.skippedPositions = cam.Stats.SkippedFrames;
     return result;
+}
+
+WholeScreenEngine::WholeScreenEngine(int width, int height, int fps, sound::SoundChoice sound)
+    : cam(&owner, dialogs, systemClock()) {
+    source.setGeometry(0, 0, width, height);
+    cam.EnumerateCodecs();
+    cam.MsPerFrame = 1000 / fps;
+    cam.PlaybackRate = fps;
+    cam.Sound = sound;
 }
 
 }  // namespace zelq::bench

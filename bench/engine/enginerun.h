@@ -5,12 +5,10 @@
 // Thread rules: UI thread only (the engine's own rule for StartRecording and waitForWorker).
 
 #include <QString>
+#include <QWidget>
 
-class QWidget;
-
-namespace zelq {
-class TScreenCam;
-}
+#include "bench/engine/answeringdialogs.h"
+#include "capture/scrcam/scrcam.h"
 
 namespace zelq::bench {
 
@@ -27,5 +25,20 @@ struct EngineRecording {
 // the capture loop began (so that opening the compressor does not eat into the recorded time).
 EngineRecording recordWithEngine(TScreenCam& cam, QWidget& source, int index, int seconds,
                                  const QString& file);
+
+// The engine set up to record the whole screen at `fps` positions a second (MsPerFrame 1000 / fps,
+// PlaybackRate fps) with the sound chosen, its boxes answered and kept by the bench. The source window
+// is never shown: the engine only reads its bounds.
+struct WholeScreenEngine {
+    WholeScreenEngine(int width, int height, int fps, sound::SoundChoice sound);
+    EngineRecording record(int seconds, const QString& file) {
+        return recordWithEngine(cam, source, 0, seconds, file);
+    }
+
+    AnsweringDialogs dialogs;
+    QWidget owner;
+    QWidget source;
+    TScreenCam cam;
+};
 
 }  // namespace zelq::bench

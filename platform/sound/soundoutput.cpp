@@ -14,15 +14,8 @@ namespace zelq::sound {
 
 Q_DECLARE_LOGGING_CATEGORY(lcSound)
 
-namespace {
-
-// What the server keeps ahead of the device: enough for a busy machine, little enough for pause to be
-// prompt.
-constexpr std::uint32_t kTargetBytes = 100 * 48 * kBytesPerFrame;
-
-}  // namespace
-
-SoundOutput::SoundOutput() {
+SoundOutput::SoundOutput(int aheadMs)
+    : aheadBytes_(static_cast<std::uint32_t>(std::max(aheadMs, 1)) * (kRate / 1000) * kBytesPerFrame) {
     connection_ =
         std::make_unique<PulseConnection>("ZELQ屏幕录像助手", [this](bool ready) { connected(ready); });
     connection_->start();
@@ -34,6 +27,7 @@ SoundOutput::~SoundOutput() {
         if (stream_) {
             pa_stream_set_write_callback(stream_, nullptr, nullptr);
             pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
             pa_stream_disconnect(stream_);
         }
     }
@@ -58,9 +52,10 @@ void SoundOutput::connected(bool ready) {
     pa_stream_set_write_callback(stream_, &SoundOutput::onWrite, this);
     pa_stream_set_state_callback(stream_, &SoundOutput::onState, this);
     pa_stream_set_latency_update_callback(stream_, &SoundOutput::onTiming, this);
+    pa_stream_set_underflow_callback(stream_, &SoundOutput::onUnderflow, this);
     pa_buffer_attr attr{};
     attr.maxlength = std::numeric_limits<std::uint32_t>::max();
-    attr.tlength = kTargetBytes;
+    attr.tlength = aheadBytes_;
     // No pre-buffering: once running the stream never stops for want of data, so its clock keeps time
     // with the device whatever the queue does.
     attr.prebuf = 0;
@@ -102,6 +97,15 @@ void SoundOutput::onTiming(pa_stream* s, void* self) {
     me->reported_ = true;
     me->reportedAt_ = now;
     me->heardAt_ = static_cast<double>(usec) / 1e6;
+}
+
+void SoundOutput::onUnderflow(pa_stream*, void* self) {
+    auto* me = static_cast<SoundOutput*>(self);
+    std::lock_guard lock(me->mutex_);
+    ++me->underflows_;
+    // When, by the stream's clock: a long recording's log places it beside the recording's own events.
+    const double at = me->reported_ ? me->heardAt_ + std::chrono::duration<double>(Clock::now() - me->reportedAt_).count() : 0;
+    qCDebug(lcSound, "the output ran dry at %.3f s heard, %zu frames queued", at, me->queue_.size() / kChannels);
 }
 
 void SoundOutput::onWrite(pa_stream* s, std::size_t bytes, void* self) {
@@ -183,6 +187,11 @@ std::optional<double> SoundOutput::heard() const {
 bool SoundOutput::failed() const {
     std::lock_guard lock(mutex_);
     return failed_;
+}
+
+int SoundOutput::underflows() const {
+    std::lock_guard lock(mutex_);
+    return underflows_;
 }
 
 bool SoundOutput::ready() const {

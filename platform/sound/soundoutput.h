@@ -31,7 +31,15 @@ public:
     // The most our queue holds: a few seconds, so that a decoder far ahead does not hold a whole file.
     static constexpr std::int64_t kMostQueued = 48000 * 2;
 
-    SoundOutput();  // begins connecting; returns at once
+    // What the server keeps ahead of the device by default: enough for a busy machine, little enough for
+    // a pause to be prompt.
+    static constexpr int kDefaultAheadMs = 100;
+
+    // Begins connecting; returns at once. `aheadMs` is how much the server holds ahead of the device: the
+    // device runs dry (underflows()) when our thread is kept from refilling it for longer than that, and
+    // the sound written after that comes too late for its place. A player that is never paused may ask
+    // for more.
+    explicit SoundOutput(int aheadMs = kDefaultAheadMs);
     ~SoundOutput();
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
@@ -48,6 +56,9 @@ public:
     bool failed() const;
     // True once the stream is there and can be run.
     bool ready() const;
+    // Times the device found the stream empty while it ran: each is silence heard where sound was meant,
+    // and whatever is queued after it is heard that much later than the clock a player leads by.
+    int underflows() const;
 
 private:
     void connected(bool ready);
@@ -55,6 +66,7 @@ private:
     static void onWrite(pa_stream* s, std::size_t bytes, void* self);
     static void onState(pa_stream* s, void* self);
     static void onTiming(pa_stream* s, void* self);
+    static void onUnderflow(pa_stream* s, void* self);
     using Clock = std::chrono::steady_clock;
 
     mutable std::mutex mutex_;
@@ -62,6 +74,8 @@ private:
     bool running_ = false;
     bool failed_ = false;
     bool ready_ = false;
+    int underflows_ = 0;
+    const std::uint32_t aheadBytes_;
     // The server's last report: `heardAt` seconds heard at `reportedAt`; none yet while `reported` is false.
     bool reported_ = false;
     Clock::time_point reportedAt_;

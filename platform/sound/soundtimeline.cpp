@@ -1,5 +1,6 @@
 #include "platform/sound/soundtimeline.h"
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +9,10 @@
 #include "platform/sound/soundformat.h"
 
 namespace zelq::sound {
+
+// Off by default: a long recording's jumps and corrections, each with where it happened, for whoever
+// asks why the sound and the picture parted (QT_LOGGING_RULES="zelq.sound.timeline.debug=true").
+Q_LOGGING_CATEGORY(lcTimeline, "zelq.sound.timeline", QtWarningMsg)
 
 namespace {
 
@@ -50,6 +55,8 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
         // Measured from where the timeline is heading, the correction still to come included.
         const std::int64_t difference = stamp - (next_ + pending_);
         if (difference > kJump || difference < -kJump) {
+            qCDebug(lcTimeline, "at %.3f s: a jump of %.1f ms", static_cast<double>(stamp) / kRate,
+                    static_cast<double>(difference) * 1000 / kRate);
             next_ = stamp;
             pending_ = 0;
             remembered_ = 0;
@@ -57,6 +64,8 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
             remember(difference);
             const std::int64_t drift = remembered_ >= kTrusted ? lowerQuartile() : 0;
             if (std::abs(drift) > kDrift) {
+                qCDebug(lcTimeline, "at %.3f s: %.1f ms of drift to take up", static_cast<double>(stamp) / kRate,
+                        static_cast<double>(drift) * 1000 / kRate);
                 pending_ += drift;
                 // The differences remembered were measured from where the timeline was heading.
                 for (std::size_t i = 0; i < remembered_; ++i) differences_[i] -= drift;

@@ -16,7 +16,8 @@ namespace {
 QByteArray run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
-    if (!p.waitForFinished(120000) || p.exitCode() != 0)
+    // An hour's recording takes minutes to read through; a reader that hangs is still stopped.
+    if (!p.waitForFinished(3600 * 1000) || p.exitCode() != 0)
         return {};
     return p.readAllStandardOutput();
 }
@@ -102,11 +103,17 @@ std::vector<double> toneOnsets(const QString& path) {
     return onsets;
 }
 
-std::vector<Span> flashSpans(const QString& path) {
+std::vector<Span> flashSpans(const QString& path, const QRect& within) {
     QString escaped = path;
     escaped.replace("'", "\\'");
+    const QString crop = within.isEmpty() ? QString()
+                                          : QString(",crop=%1:%2:%3:%4")
+                                                .arg(within.width())
+                                                .arg(within.height())
+                                                .arg(within.x())
+                                                .arg(within.y());
     const QByteArray out = run(
-        "ffprobe", {"-v", "error", "-f", "lavfi", "-i", "movie='" + escaped + "',signalstats",
+        "ffprobe", {"-v", "error", "-f", "lavfi", "-i", "movie='" + escaped + "'" + crop + ",signalstats",
                     "-show_entries", "frame=pts_time:frame_tags=lavfi.signalstats.YAVG", "-of", "csv=p=0"});
     std::vector<Span> spans;
     double lastDark = -1;
@@ -124,6 +131,27 @@ std::vector<Span> flashSpans(const QString& path) {
         dark = !bright;
     }
     return spans;
+}
+
+std::vector<Match> matchFlashes(const std::vector<double>& tones, const std::vector<Span>& flashes,
+                                const std::vector<double>& late, double spacing) {
+    std::vector<Match> matches;
+    for (std::size_t i = 0; i < flashes.size(); ++i) {
+        Match m;
+        m.seen = flashes[i];
+        m.late = i < late.size() ? late[i] : 0;
+        const auto nearest = std::min_element(tones.begin(), tones.end(), [&](double a, double b) {
+            return std::abs(a - flashes[i].from) < std::abs(b - flashes[i].from);
+        });
+        m.found = nearest != tones.end() && std::abs(*nearest - flashes[i].from) <= spacing / 2;
+        if (m.found) {
+            m.tone = *nearest;
+            const double flash = m.tone + m.late;
+            m.apart = std::max({0.0, m.seen.from - flash, flash - m.seen.to});
+        }
+        matches.push_back(m);
+    }
+    return matches;
 }
 
 }  // namespace soundprobe

@@ -17,7 +17,9 @@
 #include "capture/scrcam/scrcam.h"
 #include "common/scripted_dialogs.h"
 #include "common/soundprobe.h"
+#include "common/flashsquare.h"
 #include "common/soundserver.h"
+#include "common/tonespeaker.h"
 #include "platform/clock.h"
 #include "platform/sound/soundformat.h"
 #include "platform/sound/soundoutput.h"
@@ -28,33 +30,7 @@ namespace {
 
 // The pattern: a 1 kHz tone of 150 ms every 0.8 s from 1 s on, six times. bench/sound runs the same test
 // for ten minutes and more by setting ZELQ_SOUND_SYNC_TONES.
-constexpr double kFirstTone = 1.0;
-constexpr double kToneEvery = 0.8;
-constexpr double kToneLength = 0.15;
-const int kTones = std::max(6, qEnvironmentVariableIntValue("ZELQ_SOUND_SYNC_TONES"));
-const double kPatternEnd = kFirstTone + kTones * kToneEvery;
-
-bool toneAt(double t) {
-    if (t < kFirstTone)
-        return false;
-    const double into = std::fmod(t - kFirstTone, kToneEvery);
-    return t < kPatternEnd && into < kToneLength;
-}
-
-class FlashWindow : public QWidget {
-public:
-    explicit FlashWindow(QRect at)
-        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
-        setGeometry(at);
-        setAutoFillBackground(true);
-        set(false);
-        show();
-    }
-    void set(bool bright) {
-        setPalette(QPalette(bright ? Qt::white : Qt::black));
-        repaint();
-    }
-};
+const soundsync::TonePattern kPattern{1.0, 0.8, 0.15, std::max(6, qEnvironmentVariableIntValue("ZELQ_SOUND_SYNC_TONES"))};
 
 class SoundRecordingTest : public ::testing::Test {
 protected:
@@ -151,11 +127,10 @@ private:
 
 TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     ZELQ_REQUIRE_SOUND_SERVER(*server);
-    FlashWindow window({300, 200, 160, 120});
+    soundsync::FlashSquare window({300, 200, 160, 120});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    sound::SoundOutput speaker;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speaker.ready() || speaker.failed(); }, 20000));
-    ASSERT_FALSE(speaker.failed());
+    soundsync::ToneSpeaker speaker(kPattern);
+    ASSERT_TRUE(speaker.waitReady(20000));
 
     // 50 positions a second, so that a flash is placed within 20 ms by the picture alone.
     engine->MsPerFrame = 20;
@@ -165,42 +140,18 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     engine->StartRecording(&window, path);
     ASSERT_TRUE(QTest::qWaitFor([&] { return engine->Stats.FramesWritten > 0; }, 30000));
 
-    std::int64_t fed = 0;
-    const auto feed = [&] {
-        std::vector<std::int16_t> chunk;
-        for (std::int64_t i = 0; i < 4800; ++i) {
-            const double t = static_cast<double>(fed + i) / sound::kRate;
-            const auto s = static_cast<std::int16_t>(toneAt(t) ? 12000 * std::sin(2 * M_PI * 1000 * t) : 0);
-            chunk.push_back(s);
-            chunk.push_back(s);
-        }
-        fed += speaker.queue(chunk.data(), 4800);
-    };
-    while (speaker.queued() < sound::kRate / 2) feed();
-    speaker.setRunning(true);
+    speaker.start();
     // The screen follows what the speaker has played, by the server's own clock. On a busy machine this
     // loop may flash late; how late, by the same clock, is noted and allowed for.
-    bool bright = false;
-    std::vector<double> flashLate;  // one per tone, in order: a clock that wavers never flashes a tone twice
     QElapsedTimer guard;
     guard.start();
-    for (;;) {
-        if (speaker.queued() < sound::kRate / 2)
-            feed();
-        const std::optional<double> heard = speaker.heard();
-        if (heard && *heard > kPatternEnd + 0.5)
-            break;
-        ASSERT_LT(guard.elapsed(), 60000 + 2000 * kPatternEnd) << "the speaker's clock does not run";
-        const double nextTone = kFirstTone + static_cast<double>(flashLate.size()) * kToneEvery;
-        const bool turn =
-            heard && (bright ? *heard >= nextTone - kToneEvery + kToneLength
-                             : static_cast<int>(flashLate.size()) < kTones && *heard >= nextTone);
-        if (turn) {
-            bright = !bright;
-            window.set(bright);
+    while (!speaker.finished()) {
+        ASSERT_LT(guard.elapsed(), 60000 + 2000 * kPattern.end()) << "the speaker's clock does not run";
+        if (const std::optional<bool> bright = speaker.turn()) {
+            window.set(*bright);
             QCoreApplication::processEvents();
-            if (bright)
-                flashLate.push_back(speaker.heard().value_or(*heard) - nextTone);
+            if (*bright)
+                speaker.markShown();
         }
         QThread::usleep(500);
     }
@@ -223,38 +174,39 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     // flash's own lateness, must fall within 40 ms of that span.
     const std::vector<double> tones = soundprobe::toneOnsets(path);
     const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(path);
-    EXPECT_EQ(tones.size(), static_cast<std::size_t>(kTones));
-    ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kTones));
-    ASSERT_EQ(flashLate.size(), static_cast<std::size_t>(kTones));
+    EXPECT_EQ(tones.size(), static_cast<std::size_t>(kPattern.count));
+    ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count));
+    ASSERT_EQ(speaker.shownLate().size(), static_cast<std::size_t>(kPattern.count));
+    // A speaker that ran dry plays what follows late, and the file would be blamed for it.
+    EXPECT_EQ(speaker.underflows(), 0);
     // Each flash is measured against the tone nearest it: a tone lost somewhere in a long run is named,
     // and every other one still measured.
+    const std::vector<soundprobe::Match> matches =
+        soundprobe::matchFlashes(tones, flashes, speaker.shownLate(), kPattern.every);
     double worst = 0;
     int missing = 0;
-    for (std::size_t i = 0; i < flashes.size(); ++i) {
-        const auto nearest = std::min_element(tones.begin(), tones.end(), [&](double a, double b) {
-            return std::abs(a - flashes[i].from) < std::abs(b - flashes[i].from);
-        });
-        if (nearest == tones.end() || std::abs(*nearest - flashes[i].from) > kToneEvery / 2) {
-            std::cout << "flash " << i << " at " << flashes[i].from << " s: no tone in the sound\n";
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        const soundprobe::Match& m = matches[i];
+        if (!m.found) {
+            std::cout << "flash " << i << " at " << m.seen.from << " s: no tone in the sound\n";
             ++missing;
             continue;
         }
-        const double flash = *nearest + flashLate[i];
-        const double apart = std::max({0.0, flashes[i].from - flash, flash - flashes[i].to});
-        if (i < 3 || i + 3 >= flashes.size())  // the start and the end of a long run
-            std::cout << "tone " << i << " at " << *nearest << " s, flashed " << flashLate[i] * 1000
-                      << " ms after it, seen between " << flashes[i].from << " and " << flashes[i].to
-                      << " s: " << apart * 1000 << " ms outside\n";
-        worst = std::max(worst, apart);
+        if (i < 3 || i + 3 >= matches.size())  // the start and the end of a long run
+            std::cout << "tone " << i << " at " << m.tone << " s, flashed " << m.late * 1000
+                      << " ms after it, seen between " << m.seen.from << " and " << m.seen.to
+                      << " s: " << m.apart * 1000 << " ms outside\n";
+        worst = std::max(worst, m.apart);
     }
     EXPECT_EQ(missing, 0);
-    std::cout << "worst: " << worst * 1000 << " ms outside\n";
+    std::cout << "worst: " << worst * 1000 << " ms outside; the speaker ran dry " << speaker.underflows()
+              << " times\n";
     RecordProperty("worst_ms", static_cast<int>(std::lround(worst * 1000)));
     EXPECT_LE(worst, 0.040);
 }
 
 TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
-    FlashWindow window({300, 200, 160, 120});
+    soundsync::FlashSquare window({300, 200, 160, 120});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     // The default: exactly what a recording has always been.
@@ -293,7 +245,7 @@ TEST_F(SoundRecordingTest, WithoutSoundOneStreamAndFaultsNeverStopThePicture) {
 
 TEST_F(SoundRecordingTest, TheMicrophoneIsMixedBesideTheComputersSound) {
     ZELQ_REQUIRE_SOUND_SERVER(*server);
-    FlashWindow window({300, 200, 160, 120});
+    soundsync::FlashSquare window({300, 200, 160, 120});
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     // Steady tones, longer than the recording: 440 Hz into the microphone, 1 kHz out of the speakers.
     const QString micTone = dir.filePath("mic.wav");
