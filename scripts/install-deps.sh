@@ -44,6 +44,10 @@ if ! $program_only; then
     # a headless KDE Plasma for the tests of its shortcut portal (scripts/kde-session.sh): KWin, with
     # the global shortcut service inside it, and Qt 5's Wayland platform for KDE's portal backend
     kwin-wayland qtwayland5
+    # a headless GNOME for the Wayland tests (scripts/gnome-session.sh): mutter with its Xwayland, and
+    # the accessibility bus through which the tests answer GNOME's screen-share question as a person
+    # would (scripts/gnome-answer.py, in Debian's Python)
+    mutter at-spi2-core gir1.2-atspi-2.0 python3-gi
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon
