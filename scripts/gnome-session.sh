@@ -42,7 +42,7 @@ xwayland_display() {
 
 up() {
   if [ -n "${ZELQ_GNOME_NO_NAMESPACE:-}" ]; then
-    echo "gnome-session: no namespace of its own could be made (unshare --mount --net needs root)" >&2
+    echo "gnome-session: no namespace of its own could be made (unshare --mount --net)" >&2
     return 1
   fi
   prepare_desktop "$1" mutter Xwayland pipewire wireplumber /usr/bin/python3 xdpyinfo "$xdpg" "$a11y" || return 1
@@ -82,9 +82,12 @@ up() {
 case "${1:-}" in
 run)
   # The desktop and the command keep their files in the namespace's /tmp, gone with it.
+  # Someone other than root makes them inside a user namespace of their own, where they are root.
+  ns=(unshare --mount --net --propagation private)
+  [ "$(id -u)" -eq 0 ] || ns=(unshare --user --map-root-user --mount --net --propagation private)
   if [ -z "${ZELQ_GNOME_NAMESPACE:-}" ]; then
-    if unshare --mount --net --propagation private true 2>/dev/null; then
-      exec env ZELQ_GNOME_NAMESPACE=1 unshare --mount --net --propagation private -- bash -c \
+    if "${ns[@]}" true 2>/dev/null; then
+      exec env ZELQ_GNOME_NAMESPACE=1 "${ns[@]}" -- bash -c \
         'mount -t tmpfs -o mode=1777 tmpfs /tmp && install -d -m 1777 /tmp/.X11-unix && exec "$0" "$@"' "$0" "$@"
     fi
     export ZELQ_GNOME_NO_NAMESPACE=1
