@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,18 +93,19 @@ QImage settledPicture(const QRect& r) {
 }
 
 // A window that shows a known picture at a known place of the desktop, above everything else; bypassing the
-// window manager, no desktop moves or frames it. The picture moves sideways while it runs, so that the
-// desktop has pictures to send; frozen, it holds the picture of phase 0.
+// window manager, no desktop moves or frames it. While it runs a small square crosses it, so that the
+// desktop has pictures to send (and little to encode); stopped, the picture is whole again.
 class KnownPicture final : public QWidget {
 public:
     explicit KnownPicture(const QRect& where)
         : QWidget(nullptr,
                   Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-          wide_(picture(where.size() + QSize(256, 0))) {
+          picture_(picture(where.size())) {
         setGeometry(where);
         QObject::connect(&tick_, &QTimer::timeout, this, [this] {
-            phase_ = (phase_ + 7) % 256;
-            update();
+            const QRect was = square();
+            step_ = (step_ + 1) % (width() / kSquare);
+            update(was.united(square()));
         });
         show();
     }
@@ -112,7 +114,6 @@ public:
             tick_.start(50);
         } else {
             tick_.stop();
-            phase_ = 0;
             repaint();
         }
     }
@@ -128,13 +129,19 @@ public:
     }
 
 protected:
-    // Moving is a shift of one wider picture, so that painting costs the test next to nothing.
-    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(-phase_, 0, wide_); }
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.drawImage(event->rect(), picture_, event->rect());
+        if (tick_.isActive())
+            painter.fillRect(square(), Qt::black);
+    }
 
 private:
-    const QImage wide_;
+    static constexpr int kSquare = 32;
+    QRect square() const { return {step_ * kSquare, 0, kSquare, kSquare}; }
+    const QImage picture_;
     QTimer tick_;
-    int phase_ = 0;
+    int step_ = 0;
 };
 
 bool onGnome() {
