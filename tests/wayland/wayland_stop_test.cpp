@@ -36,7 +36,8 @@ TEST_F(MainWindowTest, OnWaylandTheStopWindowStopsEveryRecording) {
         }
     });
     watch.start(100);
-    // Why: the desktop offers no shortcut portal, or (ZELQ_WAYLAND_SHORTCUTS=kde) offers one that binds nothing.
+    // Why: the desktop offers no shortcut portal, or (ZELQ_WAYLAND_SHORTCUTS=kde) offers one that binds
+    // nothing.
     const QString reason = QStringLiteral("请用停止小窗口结束录像");
     for (int round = 1; round <= 2; ++round) {
         SCOPED_TRACE(round);
@@ -44,10 +45,15 @@ TEST_F(MainWindowTest, OnWaylandTheStopWindowStopsEveryRecording) {
         ASSERT_TRUE(w.FrmTool);
         EXPECT_TRUE(w.FrmTool->isVisible());
         EXPECT_FALSE(w.isVisible());
-        // Recording for a while; then the stop window's button, as a person presses it.
+        // Recording for a while once the file is made; then the stop window's button, as a person presses
+        // it. (On a loaded machine the desktop may take seconds to hand over the screen, and a stop before
+        // then rightly leaves no file.)
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 1500 && w.CaptureEngine->Recording) QTest::qWait(50);
+        while (t.elapsed() < 30000 && w.CaptureEngine->Recording &&
+               w.CaptureEngine->RecordingFile().isEmpty())
+            QTest::qWait(50);
+        QTest::qWait(1000);
         ASSERT_TRUE(w.CaptureEngine->Recording.load()) << dialogs.messages().front().toStdString();
         QTest::mouseClick(w.FrmTool->BtnStopRec, Qt::LeftButton);
         ASSERT_TRUE(w.CaptureEngine->waitForWorker(30000));
