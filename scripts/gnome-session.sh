@@ -92,6 +92,9 @@ run)
     fi
     export ZELQ_GNOME_NO_NAMESPACE=1
   fi
+  # The caller's X display is out of reach in the namespace: a command left without the desktop must
+  # start without any display, to skip and say why.
+  unset DISPLAY
   ;;
 esac
 desktop_main gnome "the headless GNOME desktop could not start (see scripts/gnome-session.sh)" 2,22p "$@"
