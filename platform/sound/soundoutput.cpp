@@ -2,9 +2,11 @@
 
 #include <pulse/context.h>
 #include <pulse/stream.h>
+#include <pulse/timeval.h>
 
 #include <QLoggingCategory>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <vector>
 
@@ -87,16 +89,35 @@ void SoundOutput::onState(pa_stream* s, void* self) {
 void SoundOutput::onTiming(pa_stream* s, void* self) {
     auto* me = static_cast<SoundOutput*>(self);
     const Clock::time_point now = Clock::now();
-    pa_usec_t usec = 0;
-    if (pa_stream_get_time(s, &usec) < 0)
+    // What the listener had heard when the server wrote its report, and when that was. Not
+    // pa_stream_get_time(): it adds the time our request took to reach the server as if the answer had
+    // taken as long to come back, and on a busy machine that put the clock 100 ms ahead for a second,
+    // until the next report took it back.
+    const pa_timing_info* info = pa_stream_get_timing_info(s);
+    if (!info || info->read_index_corrupt)
         return;
+    timeval wallNow{};
+    pa_gettimeofday(&wallNow);
+    const pa_usec_t age = pa_timeval_cmp(&wallNow, &info->timestamp) > 0 ? pa_timeval_diff(&wallNow, &info->timestamp) : 0;
+    const pa_usec_t played = pa_bytes_to_usec(static_cast<std::uint64_t>(std::max<std::int64_t>(info->read_index, 0)),
+                                              pa_stream_get_sample_spec(s));
+    const double reported = static_cast<double>(played > info->sink_usec ? played - info->sink_usec : 0) / 1e6;
+    const Clock::time_point reportedAt = now - std::chrono::microseconds(age);
     std::lock_guard lock(me->mutex_);
     // A paused stream's report says where it stopped; only a running one's is carried forward.
     if (!me->running_)
         return;
+    if (me->reported_) {
+        // The steady clock's reckoning against the server's own: far apart means the device stood still
+        // (or hurried) meanwhile, and pictures led by heard() ran ahead of what was heard.
+        const double reckoned = me->heardAt_ + std::chrono::duration<double>(reportedAt - me->reportedAt_).count();
+        if (std::abs(reckoned - reported) > 0.02)
+            qCDebug(lcSound, "the server's clock is %.1f ms behind ours at %.3f s heard", (reckoned - reported) * 1000,
+                    reported);
+    }
     me->reported_ = true;
-    me->reportedAt_ = now;
-    me->heardAt_ = static_cast<double>(usec) / 1e6;
+    me->reportedAt_ = reportedAt;
+    me->heardAt_ = reported;
 }
 
 void SoundOutput::onUnderflow(pa_stream*, void* self) {

@@ -67,7 +67,9 @@ std::optional<bool> ToneSpeaker::turn() {
     if (!heard)
         return std::nullopt;
     const double next = pattern_.first + static_cast<double>(shownLate_.size()) * pattern_.every;
-    if (bright_ && *heard >= next - pattern_.every + pattern_.length)
+    // Dark again a tone's length after it was shown, not after the tone ended: a marker shown late (this
+    // thread kept waiting that long on a busy machine) would otherwise be bright for no picture at all.
+    if (bright_ && *heard >= shownAt_ + pattern_.length)
         bright_ = false;
     else if (!bright_ && static_cast<int>(shownLate_.size()) < pattern_.count && *heard >= next)
         bright_ = true;
@@ -78,7 +80,8 @@ std::optional<bool> ToneSpeaker::turn() {
 
 void ToneSpeaker::markShown() {
     const double tone = pattern_.first + static_cast<double>(shownLate_.size()) * pattern_.every;
-    shownLate_.push_back(speaker_.heard().value_or(tone) - tone);
+    shownAt_ = speaker_.heard().value_or(tone);
+    shownLate_.push_back(shownAt_ - tone);
 }
 
 bool ToneSpeaker::finished() const {

@@ -60,6 +60,7 @@ private:
     zelq::sound::SoundOutput speaker_;
     std::int64_t fed_ = 0;  // frames queued so far, the feeder's alone once it runs
     bool bright_ = false;
+    double shownAt_ = 0;  // when the marker last turned bright, by the speaker's clock
     std::vector<double> shownLate_;  // one per tone: a clock that wavers never shows a tone twice
     std::atomic<bool> stop_{false};
     std::thread feeder_;

@@ -175,7 +175,9 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     const std::vector<double> tones = soundprobe::toneOnsets(path);
     const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(path);
     EXPECT_EQ(tones.size(), static_cast<std::size_t>(kPattern.count));
-    ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count));
+    ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count))
+        << engine->Stats.SkippedFrames << " positions of " << engine->Stats.FramesWritten + engine->Stats.SkippedFrames
+        << " left empty";
     ASSERT_EQ(speaker.shownLate().size(), static_cast<std::size_t>(kPattern.count));
     // A speaker that ran dry plays what follows late, and the file would be blamed for it.
     EXPECT_EQ(speaker.underflows(), 0);
