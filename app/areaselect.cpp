@@ -1,10 +1,17 @@
 #include "app/areaselect.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QRegion>
+#include <QScreen>
+#include <QThread>
 
+#include "platform/desktopsession.h"
 #include "platform/dialogs.h"
 #include "platform/focusexit.h"
 #include "platform/guard.h"
@@ -36,6 +43,18 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
     return label;
 }
 
+QString placeText(const QRect& r) {
+    return QStringLiteral("左 %1，上 %2，宽 %3，高 %4").arg(r.left()).arg(r.top()).arg(r.width()).arg(r.height());
+}
+
+// Longer than the placement of a window can take (placementcheck.cpp).
+constexpr int kPlacingWaitMs = 15000;
+
+// The outline of a window placed by the window manager's commands: it has no frame of the window
+// manager's to outline the rectangle.
+constexpr int kOutline = 2;
+const QColor kOutlineColour(0, 0, 255);
+
 }  // namespace
 
 TFrmAreaSelect::TFrmAreaSelect(Dialogs& dialogs, QWidget* owner)
@@ -47,6 +66,10 @@ TFrmAreaSelect::TFrmAreaSelect(Dialogs& dialogs, QWidget* owner)
     setObjectName(QStringLiteral("FrmAreaSelect"));
     setWindowTitle(QStringLiteral("请拖拉本窗体到合适位置，以确定录像区域"));
     setBackgroundColour(this, kWindowColour);
+    // Xwayland shows no X shape: where a tiling Wayland desktop makes the window be placed by its
+    // commands, the see-through part has to come from an alpha channel, which a window has only if it
+    // asked for one when it was made. Elsewhere the shape is what is seen, as on X11.
+    if (isWaylandSession()) setAttribute(Qt::WA_TranslucentBackground);
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(13);
     setFont(font);
@@ -102,7 +125,8 @@ void TFrmAreaSelect::FormResize() {
     // Centred on the outer size, as the panel has always been placed.
     PnlMain->move((outer.width() - kPanelSize) / 2, (outer.height() - kPanelSize) / 2);
     // See-through everywhere but the panel: the window manager's frame then outlines the rectangle.
-    setMask(QRegion(PnlMain->geometry()));
+    // Placed by commands, the window is see-through by its alpha channel, and outlines itself.
+    if (!placedByCommands_) setMask(QRegion(PnlMain->geometry()));
     UpdateAreaEdits();
 }
 
@@ -126,6 +150,22 @@ bool TFrmAreaSelect::applyBox(QLineEdit* box) {
     const auto value = parseInteger(box->text());
     if (!value) return false;
     const QRect outer = frameGeometry();
+    // Numbers typed one after another build on the bounds asked of the window manager last, which the
+    // window may not have reached yet.
+    QRect asked = pendingAsk_.value_or(outer);
+    switch (sideOf(box)) {
+        case Side::Left: asked.moveLeft(*value); break;
+        case Side::Top: asked.moveTop(*value); break;
+        case Side::Width: asked.setWidth(std::max(1, *value)); break;
+        case Side::Height: asked.setHeight(std::max(1, *value)); break;
+    }
+    if (placedByCommands_) {
+        // The window manager would put a moved window back where it likes it: it is asked to move it.
+        pendingAsk_ = asked;
+        placing_ = true;
+        placeByCommand(this, asked, [this, asked](const PlacementResult& r) { typedPlaced(r, asked); });
+        return true;
+    }
     // The numbers are outer bounds; Qt sizes the client area, so the frame's share is taken off.
     const int frameWidth = outer.width() - width();
     const int frameHeight = outer.height() - height();
@@ -135,6 +175,9 @@ bool TFrmAreaSelect::applyBox(QLineEdit* box) {
         case Side::Width: resize(std::max(1, *value - frameWidth), height()); break;
         case Side::Height: resize(width(), std::max(1, *value - frameHeight)); break;
     }
+    // Typed before the window manager's placement of the showing has been judged: judged against these
+    // bounds instead, which the window now asks for.
+    if (placing_) judgeShowing(asked);
     return true;
 }
 
@@ -156,6 +199,17 @@ bool TFrmAreaSelect::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmAreaSelect::BtnConfirmClick() {
+    // Confirmed before the window manager's placement has been judged: the judgement is waited for (it
+    // takes a few seconds at most), since it decides where the stop window goes, and whether the
+    // window, and so what the recording is told, is where the user sees it.
+    QElapsedTimer waited;
+    waited.start();
+    while (placing_ && isVisible() && waited.elapsed() < kPlacingWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        QThread::msleep(5);
+    }
+    if (!isVisible()) return;
+    if (placedByCommands_ && !keptOnMonitor()) return;
     swallowErrors([this] { hide(); });
     if (onConfirm) onConfirm();
 }
@@ -178,6 +232,89 @@ void TFrmAreaSelect::moveEvent(QMoveEvent* event) {
             UpdateAreaEdits();
         }
     });
+}
+
+void TFrmAreaSelect::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Where the window asks to be: on a tiling desktop it lands in a tile instead, and is then placed by
+    // the window manager's commands, or the user is told why the area cannot be marked here.
+    judgeShowing(frameGeometry());
+}
+
+void TFrmAreaSelect::judgeShowing(const QRect& asked) {
+    placing_ = true;
+    checkPlacement(this, asked, [this, asked](const PlacementResult& r) {
+        placing_ = false;
+        swallowErrors([this, &r, &asked] { showingPlaced(r, asked); });
+    });
+}
+
+void TFrmAreaSelect::showingPlaced(const PlacementResult& result, const QRect& asked) {
+    QString why;
+    switch (result.how) {
+        case Placement::AsAsked: return;
+        case Placement::ByCommand:
+            placedByCommands_ = true;
+            clearMask();
+            setAutoFillBackground(false);
+            update();
+            return;
+        case Placement::NoCommands:
+            // An X11 window manager that places windows its own way has always been left to it.
+            if (!isWaylandSession()) return;
+            why = QStringLiteral("这个桌面不按程序的要求摆放窗口，区域窗口没法放到要录的位置，"
+                                 "桌面也没有程序能请它摆放窗口的接口（sway 或 i3 的 IPC）。"
+                                 "请改用全屏录像。");
+            break;
+        case Placement::Refused:
+            why = QStringLiteral("桌面没有把区域窗口放到要录的位置（%1），请改用全屏录像。").arg(placeText(asked));
+            if (!result.why.isEmpty()) why += QStringLiteral("\n桌面的回答：%1").arg(result.why);
+            break;
+    }
+    dialogs_.messageBox(why, {}, MsgIcon::Warning, MsgButtons::Ok, this);
+    close();
+    // Qt now holds the tile the window manager gave it; shown again, it asks for what it asked for now.
+    setOuterBounds(this, asked);
+}
+
+void TFrmAreaSelect::typedPlaced(const PlacementResult& result, const QRect& asked) {
+    // Only the newest placement reports (a newer one replaces an older): nothing is on its way now.
+    placing_ = false;
+    pendingAsk_.reset();
+    if (result.how == Placement::AsAsked || result.how == Placement::ByCommand) return;
+    dialogs_.messageBox(QStringLiteral("桌面没有把区域窗口放到 %1，它现在在 %2。")
+                            .arg(placeText(asked), placeText(result.at)),
+                        {}, MsgIcon::Warning, MsgButtons::Ok, this);
+}
+
+bool TFrmAreaSelect::keptOnMonitor() {
+    const QRect outer = frameGeometry();
+    const QScreen* on = QGuiApplication::screenAt(outer.center());
+    if (!on) on = screen();
+    const QRect monitor = on ? on->geometry() : QRect();
+    if (monitor.isEmpty() || monitor.contains(outer)) return true;
+    // The screen's picture has nothing beyond the monitor: that part would be recorded black.
+    const QSize size = outer.size().boundedTo(monitor.size());
+    const QRect inside(QPoint(std::clamp(outer.left(), monitor.left(), monitor.right() - size.width() + 1),
+                              std::clamp(outer.top(), monitor.top(), monitor.bottom() - size.height() + 1)),
+                       size);
+    dialogs_.messageBox(QStringLiteral("录像区域有一部分在显示器之外（%1），已把它移回显示器之内（%2）。"
+                                       "请看一下，再按“开始录制该区域”。")
+                            .arg(placeText(outer), placeText(inside)),
+                        {}, MsgIcon::Warning, MsgButtons::Ok, this);
+    pendingAsk_ = inside;
+    placing_ = true;
+    placeByCommand(this, inside, [this, inside](const PlacementResult& r) { typedPlaced(r, inside); });
+    return false;
+}
+
+void TFrmAreaSelect::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!placedByCommands_) return;
+    QPainter painter(this);
+    painter.setPen(QPen(kOutlineColour, kOutline, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(rect()).adjusted(kOutline / 2.0, kOutline / 2.0, -kOutline / 2.0, -kOutline / 2.0));
 }
 
 void TFrmAreaSelect::closeEvent(QCloseEvent* event) {

@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
+#include "platform/placementcheck.h"
 #include "platform/skin.h"
 
 namespace zelq {
@@ -36,6 +38,10 @@ public:
     // The outer bounds, as the boxes show them and as they are recorded.
     QRect outerBounds() const;
 
+    // Whether the window manager ignored where the window asked to be (a tiling desktop) and the window
+    // is placed by its commands instead: typed numbers then go to it, and the stop window follows suit.
+    bool placedByCommands() const { return placedByCommands_; }
+
     void FormResize();
     void UpdateAreaEdits();
     void BtnConfirmClick();
@@ -45,6 +51,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -52,9 +60,19 @@ private:
     // Applies a box's number to the window; false when the text is no integer.
     bool applyBox(QLineEdit* box);
     Side sideOf(const QLineEdit* box) const;
+    // What the window manager did with a showing, and with a rectangle typed while it places the window.
+    void judgeShowing(const QRect& asked);
+    void showingPlaced(const PlacementResult& result, const QRect& asked);
+    void typedPlaced(const PlacementResult& result, const QRect& asked);
+    // On a desktop that places the window itself, the window is kept on its monitor: a part off the
+    // monitor would be recorded black. False (and the window on its way back) when it was not.
+    bool keptOnMonitor();
 
     Dialogs& dialogs_;
     QSize centredFor_;  // the outer size the panel was last centred on
+    bool placedByCommands_ = false;
+    bool placing_ = false;  // what the window manager did with the showing, or with typed bounds, is not known yet
+    std::optional<QRect> pendingAsk_;  // bounds asked of the window manager, not yet reached
 };
 
 }  // namespace zelq

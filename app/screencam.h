@@ -164,7 +164,10 @@ public:
     // Checks the folder and names the new recording (CurrentFilePath); false when the user was told why not.
     bool prepareRecordingPath();
     // Puts the tool window beside the recorded rectangle, inside the screen.
-    void placeToolWindow(const QRect& recorded);
+    // Puts the stop window beside the recorded rectangle, off it where the monitor has room; the place.
+    QRect placeToolWindow(const QRect& recorded);
+    // Shows it there; byCommands: through the window manager's commands, waiting until it is in place.
+    void showToolWindow(const QRect& recorded, bool byCommands);
     // A recording started from outside the window (a script, a desktop shortcut) is stopped by its owner:
     // while this is set, the stop hot key and the tool window's stop hand their stop to it.
     std::function<void()> ExternalStop;
@@ -377,6 +380,7 @@ private:
     bool destroyed_ = false;
     bool recordingStarted_ = false;  // a start reached the engine and no stop has reported it yet
     bool noKeyExplained_ = false;    // the status line has said why this desktop has no stop key
+    bool stopWindowInArea_ = false;  // the window manager left the stop window over the recorded area
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     RepairQueue repairs_;
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window

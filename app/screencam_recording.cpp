@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
+#include <algorithm>
+#include <vector>
 
 #include "app/areaselect.h"
 #include "app/hotkeyset.h"
@@ -16,6 +18,7 @@
 #include "platform/guard.h"
 #include "platform/hotkey/hotkey.h"
 #include "platform/paths.h"
+#include "platform/placementcheck.h"
 #include "platform/windowplacement.h"
 #include "web/helpfrm.h"
 
@@ -39,6 +42,22 @@ QString noStopKeyReason(GlobalHotKeys::NoKey why) {
         return QStringLiteral("  （桌面没有绑定停止录像的全局热键，录像时请用停止小窗口结束录像。）");
     }
     return {};
+}
+
+// Places for a window of `size` just outside `area` and wholly on `monitor`, best first: below, above,
+// right of and left of the area, then the monitor's corners.
+std::vector<QRect> placesOutside(const QRect& area, const QSize& size, const QRect& monitor) {
+    constexpr int gap = 10;
+    const auto alongX = [&](int x) { return std::clamp(x, monitor.left(), monitor.right() + 1 - size.width()); };
+    const auto alongY = [&](int y) { return std::clamp(y, monitor.top(), monitor.bottom() + 1 - size.height()); };
+    return {QRect(QPoint(alongX(area.left()), area.bottom() + 1 + gap), size),
+            QRect(QPoint(alongX(area.left()), area.top() - gap - size.height()), size),
+            QRect(QPoint(area.right() + 1 + gap, alongY(area.top())), size),
+            QRect(QPoint(area.left() - gap - size.width(), alongY(area.top())), size),
+            QRect(monitor.topLeft(), size),
+            QRect(QPoint(monitor.right() + 1 - size.width(), monitor.top()), size),
+            QRect(QPoint(monitor.left(), monitor.bottom() + 1 - size.height()), size),
+            QRect(QPoint(monitor.right() + 1 - size.width(), monitor.bottom() + 1 - size.height()), size)};
 }
 
 unsigned modifierBit(const QString& name) {
@@ -102,6 +121,11 @@ void TFrmScreenCam::startRecording(bool area) {
     CaptureEngine->FollowSource = true;
 
     QWidget* source = area ? static_cast<QWidget*>(FrmAreaSelect.data()) : this;
+    // Where the window manager placed the area window only when told to by its commands, the stop window is
+    // placed the same way, and before the recording starts: it would first appear where that window
+    // manager puts new windows, the middle of the screen, and be in the first pictures.
+    const bool stopWindowFirst = area && FrmAreaSelect && FrmAreaSelect->placedByCommands();
+    if (stopWindowFirst) swallowErrors([this] { showToolWindow(FrmAreaSelect->outerBounds(), true); });
     swallowErrors([this, area] {
         EnterRecordingLayout();
         if (area) setWindowState(windowState() & ~Qt::WindowMaximized);
@@ -134,11 +158,19 @@ void TFrmScreenCam::startRecording(bool area) {
 
     // Without a hot key a full-screen recording could not be stopped at all: the tool window's stop
     // button is then the way out, as it is for an area.
-    if (area || !hotKey) {
-        if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
-        placeToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : outerBounds(this));
-        FrmTool->showPaused(false);
-        FrmTool->show();
+    if ((area || !hotKey) && !stopWindowFirst)
+        showToolWindow(area && FrmAreaSelect ? FrmAreaSelect->outerBounds() : outerBounds(this), false);
+}
+
+void TFrmScreenCam::showToolWindow(const QRect& recorded, bool byCommands) {
+    if (!FrmTool) attachWindows(FrmMyMessage, FrmAreaSelect, new TFrmTool(this), FrmHelp);
+    const QRect place = placeToolWindow(recorded);
+    FrmTool->showPaused(false);
+    FrmTool->show();
+    if (byCommands) {
+        // Where it really is, not where it was asked to be: the status line says so after the stop when
+        // the window manager left it over the area, in the pictures.
+        stopWindowInArea_ = placeByCommandNow(FrmTool, place).at.intersects(recorded);
     }
 }
 
@@ -152,7 +184,7 @@ bool TFrmScreenCam::prepareRecordingPath() {
     return true;
 }
 
-void TFrmScreenCam::placeToolWindow(const QRect& recorded) {
+QRect TFrmScreenCam::placeToolWindow(const QRect& recorded) {
     const QRect tool = FrmTool->frameGeometry();
     // The monitor the rectangle is on: beside an area on a second monitor is on that monitor.
     const QScreen* on = QGuiApplication::screenAt(recorded.center());
@@ -168,7 +200,19 @@ void TFrmScreenCam::placeToolWindow(const QRect& recorded) {
         left = std::clamp(left, screen.left(), std::max(screen.left(), screen.right() - tool.width() - 10));
         top = std::clamp(top, screen.top(), std::max(screen.top(), screen.bottom() - tool.height()));
     }
-    FrmTool->move(left, top);
+    QRect place(QPoint(left, top), tool.size());
+    // Kept on the screen, it may have come over the area, and so into the recording: another side of the
+    // area, or a corner of the monitor, with room for it is taken instead.
+    if (!screen.isEmpty() && place.intersects(recorded)) {
+        for (const QRect& other : placesOutside(recorded, tool.size(), screen)) {
+            if (screen.contains(other) && !other.intersects(recorded)) {
+                place = other;
+                break;
+            }
+        }
+    }
+    FrmTool->move(place.topLeft());
+    return place;
 }
 
 void TFrmScreenCam::BtnAreaScreenRECClick() {
@@ -222,6 +266,10 @@ void TFrmScreenCam::StopProcedure() {
     if (!noKey.isEmpty() && !noKeyExplained_) {
         noKeyExplained_ = true;
         LblHint->setText(LblHint->text() + noKey);
+    }
+    if (stopWindowInArea_) {
+        stopWindowInArea_ = false;
+        LblHint->setText(LblHint->text() + QStringLiteral("  （桌面没有让停止小窗口离开录像区域，录像里有它。）"));
     }
     setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
     if (windowFlags() & Qt::WindowStaysOnTopHint) setWindowFlag(Qt::WindowStaysOnTopHint, false);

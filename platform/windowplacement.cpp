@@ -241,6 +241,13 @@ std::optional<QRect> shownScreenBounds(const QWidget* window) {
     return std::nullopt;
 }
 
+std::optional<QRect> placedBounds(const QWidget* window) {
+    std::optional<QRect> at = serverOuterBounds(window);
+    if (!at) at = serverClientBounds(window);
+    if (!at) return std::nullopt;
+    return toLogicalPixels(*at, pixelScaleOf(window));
+}
+
 QRect outerBounds(const QWidget* window) {
     // The server's bounds are exact where Qt's cache of the frame is not; a window is placed in logical
     // pixels, so they are converted on the screen the window is on.

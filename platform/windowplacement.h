@@ -25,6 +25,11 @@ QRect outerBounds(const QWidget* window);
 // The same bounds in screen pixels, exactly as the X server had them, or none for a window never framed
 // on screen. The engine reads them through screenOuterBounds (screenpixels.h).
 std::optional<QRect> shownScreenBounds(const QWidget* window);
+// Where a window is on screen now, as the X server has it, in logical pixels: its outer bounds where a
+// window manager frames it, its own area where nothing does (sway draws no X frame); none when the
+// window is not on screen. What the window manager did with a placement is judged by this, not by Qt's
+// geometry, which may still hold what was asked.
+std::optional<QRect> placedBounds(const QWidget* window);
 
 // Brings the window straight back when it is minimised. For the windows that are the only way back
 // to the program while the main window is hidden: not every window manager drops the minimise box
