@@ -90,7 +90,6 @@ int main(int argc, char** argv) {
     QObject::connect(&flashTimer, &QTimer::timeout, [&] {
         if (const std::optional<bool> bright = speaker.turn()) {
             marker.set(*bright);
-            QCoreApplication::processEvents();
             if (*bright)
                 speaker.markShown();
         }
@@ -112,33 +111,35 @@ int main(int argc, char** argv) {
 
     const std::vector<double> onsets = soundprobe::toneOnsets(file);
     const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(file, kMarkerInside);
-    const std::vector<soundprobe::Match> matches =
-        soundprobe::matchFlashes(onsets, flashes, speaker.shownLate(), 0.8);
-    int missing = 0;
+    const soundprobe::Matches matches = soundprobe::matchTones(onsets, flashes, speaker.shownLate(), 0.8);
+    int noFlash = 0;
     const soundprobe::Match* worst = nullptr;
     const soundprobe::Match* last = nullptr;
-    for (std::size_t i = 0; i < matches.size(); ++i) {
-        const soundprobe::Match& m = matches[i];
+    for (const soundprobe::Match& m : matches.tones) {
         if (!m.found) {
-            std::printf("flash %zu at %.3f s: no tone in the sound\n", i, m.seen.from);
-            ++missing;
+            std::printf("tone %d at %.3f s: no flash in the pictures\n", m.index, m.tone);
+            ++noFlash;
             continue;
         }
         // Signed, from the middle of the span: where within the span's allowance the tone fell.
-        const double offset = m.tone + m.late - (m.seen.from + m.seen.to) / 2;
-        std::printf("tone %zu at %.4f s, flashed %.1f ms after it, seen between %.3f and %.3f s: %.1f ms outside, "
-                    "%+.1f ms from the middle\n",
-                    i, m.tone, m.late * 1000, m.seen.from, m.seen.to, m.apart * 1000, offset * 1000);
+        const double offset = m.tone + (m.late.from + m.late.to) / 2 - (m.seen.from + m.seen.to) / 2;
+        std::printf("tone %d at %.4f s, flashed %.1f to %.1f ms after it, seen between %.3f and %.3f s: %.1f ms "
+                    "outside, %+.1f ms from the middle\n",
+                    m.index, m.tone, m.late.from * 1000, m.late.to * 1000, m.seen.from, m.seen.to, m.apart * 1000,
+                    offset * 1000);
         if (!worst || m.apart > worst->apart)
             worst = &m;
         last = &m;
     }
+    for (const double at : matches.flashesWithoutTone) std::printf("flash at %.3f s: no tone in the sound\n", at);
     std::sort(loads.begin(), loads.end());
     std::printf("%dx%d, %d positions a second, %d s: %d frames written, %d positions empty\n", screen.width(),
                 screen.height(), fps, seconds, r.framesWritten, r.skippedPositions);
-    std::printf("tones played %d, flashes shown %zu, flashes in the file %zu, tones in the sound %zu, "
-                "flashes with no tone %d, the speaker ran dry %d times\n",
-                tones, speaker.shownLate().size(), flashes.size(), onsets.size(), missing, speaker.underflows());
+    std::printf("tones played %d, flashes shown %d, flashes in the file %zu, tones in the sound %zu, "
+                "tones with no flash %d, flashes with no tone %zu, the speaker ran dry %d times\n",
+                tones, speaker.shown(), flashes.size(), onsets.size(), noFlash,
+                matches.flashesWithoutTone.size(), speaker.underflows());
+    std::printf("the device stood still %.3f s in all beyond the clock's reckoning\n", speaker.stoodStill());
     if (worst)
         std::printf("worst: %.1f ms outside (tone at %.3f s); last: %.1f ms outside (tone at %.3f s)\n",
                     worst->apart * 1000, worst->tone, last->apart * 1000, last->tone);

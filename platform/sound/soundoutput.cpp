@@ -114,6 +114,8 @@ void SoundOutput::onTiming(pa_stream* s, void* self) {
         if (std::abs(reckoned - reported) > 0.02)
             qCDebug(lcSound, "the server's clock is %.1f ms behind ours at %.3f s heard", (reckoned - reported) * 1000,
                     reported);
+        if (reckoned - reported > 0.02)
+            me->stoodStill_ += reckoned - reported;
     }
     me->reported_ = true;
     me->reportedAt_ = reportedAt;
@@ -213,6 +215,11 @@ bool SoundOutput::failed() const {
 int SoundOutput::underflows() const {
     std::lock_guard lock(mutex_);
     return underflows_;
+}
+
+double SoundOutput::stoodStill() const {
+    std::lock_guard lock(mutex_);
+    return stoodStill_;
 }
 
 bool SoundOutput::ready() const {

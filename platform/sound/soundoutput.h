@@ -59,6 +59,9 @@ public:
     // Times the device found the stream empty while it ran: each is silence heard where sound was meant,
     // and whatever is queued after it is heard that much later than the clock a player leads by.
     int underflows() const;
+    // Seconds the device has stood still, as the server's reports came to show, beyond what the steady
+    // clock reckoned: heard() ran ahead of what was heard by up to that much before each report said so.
+    double stoodStill() const;
 
 private:
     void connected(bool ready);
@@ -75,6 +78,7 @@ private:
     bool failed_ = false;
     bool ready_ = false;
     int underflows_ = 0;
+    double stoodStill_ = 0;
     const std::uint32_t aheadBytes_;
     // The server's last report: `heardAt` seconds heard at `reportedAt`; none yet while `reported` is false.
     bool reported_ = false;

@@ -3,6 +3,7 @@
 // marker. It bypasses the window manager, so it sits exactly where it is put and is never decorated.
 // UI thread only.
 
+#include <QGuiApplication>
 #include <QPalette>
 #include <QRect>
 #include <QWidget>
@@ -17,10 +18,12 @@ public:
         set(false);
         show();
     }
-    // Drawn at once, not at the next turn of the event loop: the moment it is drawn is measured.
+    // On the screen when this returns (painted, and the display server has answered after drawing it),
+    // not at the next turn of the event loop: the moment it is shown is measured.
     void set(bool bright) {
         setPalette(QPalette(bright ? Qt::white : Qt::black));
         repaint();
+        QGuiApplication::sync();
     }
 };
 

@@ -133,25 +133,34 @@ std::vector<Span> flashSpans(const QString& path, const QRect& within) {
     return spans;
 }
 
-std::vector<Match> matchFlashes(const std::vector<double>& tones, const std::vector<Span>& flashes,
-                                const std::vector<double>& late, double spacing) {
-    std::vector<Match> matches;
-    for (std::size_t i = 0; i < flashes.size(); ++i) {
+Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes, const std::vector<Span>& late,
+                   double spacing) {
+    Matches result;
+    std::vector<bool> claimed(flashes.size(), false);
+    int index = 0;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        if (i > 0)
+            index += std::max(1, static_cast<int>(std::lround((tones[i] - tones[i - 1]) / spacing)));
         Match m;
-        m.seen = flashes[i];
-        m.late = i < late.size() ? late[i] : 0;
-        const auto nearest = std::min_element(tones.begin(), tones.end(), [&](double a, double b) {
-            return std::abs(a - flashes[i].from) < std::abs(b - flashes[i].from);
-        });
-        m.found = nearest != tones.end() && std::abs(*nearest - flashes[i].from) <= spacing / 2;
+        m.index = index;
+        m.tone = tones[i];
+        m.late = index < static_cast<int>(late.size()) ? late[static_cast<std::size_t>(index)] : Span{};
+        const double from = m.tone + m.late.from, to = m.tone + m.late.to;
+        const auto distance = [from, to](const Span& f) { return std::max({0.0, f.from - to, from - f.to}); };
+        const auto nearest = std::min_element(flashes.begin(), flashes.end(),
+                                              [&](const Span& a, const Span& b) { return distance(a) < distance(b); });
+        m.found = nearest != flashes.end() && distance(*nearest) <= spacing / 2;
         if (m.found) {
-            m.tone = *nearest;
-            const double flash = m.tone + m.late;
-            m.apart = std::max({0.0, m.seen.from - flash, flash - m.seen.to});
+            m.seen = *nearest;
+            m.apart = distance(*nearest);
+            claimed[static_cast<std::size_t>(nearest - flashes.begin())] = true;
         }
-        matches.push_back(m);
+        result.tones.push_back(m);
     }
-    return matches;
+    for (std::size_t i = 0; i < flashes.size(); ++i)
+        if (!claimed[i])
+            result.flashesWithoutTone.push_back(flashes[i].from);
+    return result;
 }
 
 }  // namespace soundprobe

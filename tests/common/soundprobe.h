@@ -29,17 +29,25 @@ struct Span {
 };
 std::vector<Span> flashSpans(const QString& path, const QRect& within = {});
 
-// A flash set beside the tone nearest it in the sound (none within half the tones' spacing: the tone is
-// missing). The flash happened `late` seconds after its tone by the player's clock; `apart` is how far
-// the tone plus that lies outside the span the pictures allow, 0 when inside.
+// Each tone of the sound set beside its flash in the pictures. A tone is numbered by its distance from
+// the one before (a stall of the sound server moves the later ones, never by half the spacing), so it is
+// given the lateness its own flash was shown with (`late`, by the pattern's numbers: a span, as the
+// player's clock can only bound the moment the flash reached the screen); its flash is the one nearest
+// where the tone plus that lateness puts it, within half the spacing. `apart` is how far the tone plus
+// its lateness lies outside the span the pictures allow, 0 when they meet.
 struct Match {
-    Span seen;
-    double late = 0;
-    bool found = false;
+    int index = 0;  // the tone's number in the pattern
     double tone = 0;
+    Span late;
+    bool found = false;  // a flash near it in the pictures
+    Span seen;
     double apart = 0;
 };
-std::vector<Match> matchFlashes(const std::vector<double>& tones, const std::vector<Span>& flashes,
-                                const std::vector<double>& late, double spacing);
+struct Matches {
+    std::vector<Match> tones;
+    std::vector<double> flashesWithoutTone;  // where a flash is that no tone claimed: sound lost there
+};
+Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes, const std::vector<Span>& late,
+                   double spacing);
 
 }  // namespace soundprobe

@@ -66,22 +66,36 @@ std::optional<bool> ToneSpeaker::turn() {
     const std::optional<double> heard = speaker_.heard();
     if (!heard)
         return std::nullopt;
-    const double next = pattern_.first + static_cast<double>(shownLate_.size()) * pattern_.every;
+    const double next = pattern_.first + static_cast<double>(asked_.size()) * pattern_.every;
     // Dark again a tone's length after it was shown, not after the tone ended: a marker shown late (this
     // thread kept waiting that long on a busy machine) would otherwise be bright for no picture at all.
-    if (bright_ && *heard >= shownAt_ + pattern_.length)
+    if (bright_ && *heard >= askedAt_ + pattern_.length)
         bright_ = false;
-    else if (!bright_ && static_cast<int>(shownLate_.size()) < pattern_.count && *heard >= next)
+    else if (!bright_ && static_cast<int>(asked_.size()) < pattern_.count && *heard >= next)
         bright_ = true;
     else
         return std::nullopt;
+    if (bright_)
+        askedAt_ = *heard;
     return bright_;
 }
 
 void ToneSpeaker::markShown() {
-    const double tone = pattern_.first + static_cast<double>(shownLate_.size()) * pattern_.every;
-    shownAt_ = speaker_.heard().value_or(tone);
-    shownLate_.push_back(shownAt_ - tone);
+    asked_.push_back(askedAt_);
+    drawn_.push_back(speaker_.heard().value_or(askedAt_));
+    stillAt_.push_back(speaker_.stoodStill());
+}
+
+std::vector<soundprobe::Span> ToneSpeaker::shownLate() const {
+    std::vector<soundprobe::Span> late;
+    for (std::size_t i = 0; i < asked_.size(); ++i) {
+        const double tone = pattern_.first + static_cast<double>(i) * pattern_.every;
+        // The server reports every second and a half at most, two flashes on: a standstill before this
+        // flash is told by then.
+        const double stillAfter = (i + 2 < stillAt_.size() ? stillAt_[i + 2] : speaker_.stoodStill()) - stillAt_[i];
+        late.push_back({asked_[i] - stillAfter - tone, drawn_[i] - tone});
+    }
+    return late;
 }
 
 bool ToneSpeaker::finished() const {

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/soundprobe.h"
 #include "platform/sound/soundoutput.h"
 
 namespace soundsync {
@@ -49,9 +50,14 @@ public:
     // The whole pattern has been heard, with half a second of silence after it.
     bool finished() const;
 
-    // For each tone shown so far, in order: seconds between its start and its marker being drawn.
-    const std::vector<double>& shownLate() const { return shownLate_; }
+    // For each tone shown so far, in order: seconds from its start to its marker reaching the screen,
+    // as a span: from when the marker was asked for to when the display server had drawn it, less what
+    // the device stood still by the time of the flash after next (the clock ran that much ahead until a
+    // report said so).
+    std::vector<soundprobe::Span> shownLate() const;
+    int shown() const { return static_cast<int>(asked_.size()); }
     int underflows() const { return speaker_.underflows(); }
+    double stoodStill() const { return speaker_.stoodStill(); }
 
 private:
     void feed(std::int64_t frames);
@@ -60,8 +66,10 @@ private:
     zelq::sound::SoundOutput speaker_;
     std::int64_t fed_ = 0;  // frames queued so far, the feeder's alone once it runs
     bool bright_ = false;
-    double shownAt_ = 0;  // when the marker last turned bright, by the speaker's clock
-    std::vector<double> shownLate_;  // one per tone: a clock that wavers never shows a tone twice
+    double askedAt_ = 0;  // when the marker last turned bright, by the speaker's clock
+    // One each per tone shown: a clock that wavers never shows a tone twice.
+    std::vector<double> asked_, drawn_;  // the speaker's clock when the marker was asked for, and drawn
+    std::vector<double> stillAt_;        // the device's standstill so far, when it was drawn
     std::atomic<bool> stop_{false};
     std::thread feeder_;
 };
