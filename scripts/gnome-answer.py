@@ -57,11 +57,15 @@ def answer(monitors, share):
     """Chooses the first monitor and presses Share once it can be pressed; True when it was pressed."""
     Atspi.Selection.select_child(monitors, 0)
     deadline = time.monotonic() + 10
-    while not share.get_state_set().contains(Atspi.StateType.SENSITIVE):
+    while True:
+        # The state a question left open has shown for a while may be remembered from before the choice:
+        # it is asked afresh each time.
+        share.clear_cache()
+        if share.get_state_set().contains(Atspi.StateType.SENSITIVE):
+            return Atspi.Action.do_action(share, 0)
         if time.monotonic() > deadline:
             return False
         time.sleep(0.05)
-    return Atspi.Action.do_action(share, 0)
 
 
 def main(folder):

@@ -154,6 +154,12 @@ int questionsAnswered() {
     return answered.open(QIODevice::ReadOnly) ? static_cast<int>(answered.readAll().count('\n')) : 0;
 }
 
+// What the answerer has done, for a failure to show.
+std::string answererLog() {
+    QFile log(QDir(kDesktop).filePath("logs/answerer.log"));
+    return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : std::string("(no log)");
+}
+
 struct Difference {
     int worst = 0;     // largest difference of one component
     double share = 0;  // share of pixels with a component more than `near` apart
@@ -355,7 +361,7 @@ TEST_F(WaylandRecording, StopWhileGnomeAsksLeavesThePortalWorking) {
     hold.remove();
     waited.restart();
     while (QFile::exists(asking) && waited.elapsed() < 30000) QTest::qWait(50);
-    ASSERT_FALSE(QFile::exists(asking));
+    ASSERT_FALSE(QFile::exists(asking)) << answererLog();
 
     const QString path = record(source.geometry(), 1000, 500, nullptr, "after.avi");
     EXPECT_TRUE(dialogs.messages().empty()) << dialogs.messages().front().toStdString();
