@@ -17,7 +17,10 @@ BACKEND = 'xdg-desktop-portal-gnome'
 
 
 def nodes(obj, depth=0):
-    """Every accessible below obj; objects that vanish while they are walked are left out."""
+    """Every accessible below obj; objects that vanish while they are walked (a window closing) are left
+    out."""
+    if obj is None:
+        return
     try:
         yield obj
         if depth < 25:
@@ -68,30 +71,36 @@ def answer(monitors, share):
         time.sleep(0.05)
 
 
+def look(asking, hold, answered):
+    """One look at the screen: the question there is answered, unless held."""
+    found = question()
+    if found is None:
+        if os.path.exists(asking):
+            os.remove(asking)
+        return
+    open(asking, 'w').close()
+    if os.path.exists(hold):
+        return
+    if answer(*found):
+        print(time.strftime('%T'), 'shared', flush=True)
+        with open(answered, 'a') as log:
+            log.write(time.strftime('%T share\n'))
+    else:
+        print(time.strftime('%T'), 'Share could not be pressed', flush=True)
+    # The window takes a moment to go: it is not answered twice.
+    deadline = time.monotonic() + 10
+    while question() is not None and time.monotonic() < deadline:
+        time.sleep(0.1)
+
+
 def main(folder):
     asking, hold = os.path.join(folder, 'asking'), os.path.join(folder, 'hold')
     answered = os.path.join(folder, 'answered')
     while True:
-        found = question()
-        if found is None:
-            if os.path.exists(asking):
-                os.remove(asking)
-        else:
-            open(asking, 'w').close()
-            if not os.path.exists(hold):
-                try:
-                    if answer(*found):
-                        print(time.strftime('%T'), 'shared', flush=True)
-                        with open(answered, 'a') as log:
-                            log.write(time.strftime('%T share\n'))
-                    else:
-                        print(time.strftime('%T'), 'Share could not be pressed', flush=True)
-                except GLib.Error as e:
-                    print(time.strftime('%T'), 'answer failed:', e, flush=True)
-                # The window takes a moment to go: it is not answered twice.
-                deadline = time.monotonic() + 10
-                while question() is not None and time.monotonic() < deadline:
-                    time.sleep(0.1)
+        try:
+            look(asking, hold, answered)
+        except Exception as e:  # noqa: BLE001 -- a window that goes while it is read must not end the answerer
+            print(time.strftime('%T'), 'looking failed:', repr(e), flush=True)
         time.sleep(0.1)
 
 
