@@ -174,7 +174,9 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     const std::vector<double> tones = soundprobe::toneOnsets(path);
     const std::vector<soundprobe::Span> flashes = soundprobe::flashSpans(path);
     EXPECT_EQ(tones.size(), static_cast<std::size_t>(kPattern.count));
-    ASSERT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count))
+    // Each tone still measured when a flash is missing: the pictures of a long run on a busy machine may
+    // lose one to empty positions, and the rest say whether the sound kept in step.
+    EXPECT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count))
         << engine->Stats.SkippedFrames << " positions of " << engine->Stats.FramesWritten + engine->Stats.SkippedFrames
         << " left empty";
     ASSERT_EQ(speaker.shown(), kPattern.count);
