@@ -131,8 +131,10 @@ void TFrmAreaSelect::FormResize() {
 }
 
 void TFrmAreaSelect::UpdateAreaEdits() {
-    // Qt's own view of the frame, which its move and resize events keep current as they arrive.
-    const QRect outer = frameGeometry();
+    // Qt's own view of the frame, which its move and resize events keep current as they arrive. While the
+    // window manager is still carrying out typed bounds, the boxes keep them: the moves on the way there
+    // would otherwise show, and a box left with one of them would ask for it again.
+    const QRect outer = pendingAsk_.value_or(frameGeometry());
     EdtLeft->setText(QString::number(outer.left()));
     EdtTop->setText(QString::number(outer.top()));
     EdtWidth->setText(QString::number(outer.width()));
@@ -281,6 +283,7 @@ void TFrmAreaSelect::typedPlaced(const PlacementResult& result, const QRect& ask
     // Only the newest placement reports (a newer one replaces an older): nothing is on its way now.
     placing_ = false;
     pendingAsk_.reset();
+    UpdateAreaEdits();
     if (result.how == Placement::AsAsked || result.how == Placement::ByCommand) return;
     dialogs_.messageBox(QStringLiteral("桌面没有把区域窗口放到 %1，它现在在 %2。")
                             .arg(placeText(asked), placeText(result.at)),

@@ -27,6 +27,10 @@ constexpr int kGiveUpMs = 5000;
 // A window shown a moment ago may not be known to the window manager yet, which then finds no window for
 // the command: it is sent again after this.
 constexpr int kResendMs = 100;
+// A window manager that took the command may still have the window elsewhere: sway, busy, takes the size
+// of a picture the window drew before the command for the size the window has chosen. The command is
+// given again this many times before the window manager is taken to refuse.
+constexpr int kRepeats = 2;
 
 // Qt rounds logical bounds from screen pixels, so an edge may be a pixel off.
 bool near(const QRect& a, const QRect& b) {
@@ -76,9 +80,15 @@ public:
         if (there && held >= kMatchHoldMs)
             return finish(PlacementResult{commanded_ ? Placement::ByCommand : Placement::AsAsked, *now, {}});
         if ((!there && held >= kMismatchHoldMs) || total_.elapsed() >= kGiveUpMs) {
-            if (commanded_)
+            if (!commanded_) {
+                command();
+            } else if (repeats_ < kRepeats) {
+                ++repeats_;
+                total_.restart();
+                send();
+            } else {
                 return finish(PlacementResult{Placement::Refused, now.value_or(QRect()), why_});
-            command();
+            }
         }
         return finished_;
     }
@@ -134,6 +144,7 @@ private:
     QString socket_;
     bool commanded_ = false;
     bool sent_ = false;
+    int repeats_ = 0;
     bool finished_ = false;
     QString why_;
     PlacementResult result_;

@@ -168,6 +168,9 @@ TEST_F(SwayArea, TheTypedRectangleIsWhatIsRecordedAndTheStopWindowIsOutsideIt) {
         ASSERT_TRUE(waitFor([&] { return swayRect(area->winId()) == target && placedBounds(area) == target && boxes(area) == target; }))
             << text(placedBounds(area)) << ", sway: " << text(swayRect(area->winId()));
 
+        // The engine counts a recording's frames from its first picture on; until then it shows the last
+        // recording's count.
+        w.CaptureEngine->Stats.FramesWritten = 0;
         QTest::mouseClick(area->BtnConfirm, Qt::LeftButton);
         ASSERT_TRUE(w.FrmTool);
         ASSERT_TRUE(waitFor([&] { return w.CaptureEngine->Recording.load(); }));
@@ -175,7 +178,8 @@ TEST_F(SwayArea, TheTypedRectangleIsWhatIsRecordedAndTheStopWindowIsOutsideIt) {
         ASSERT_TRUE(tool.has_value());
         EXPECT_FALSE(tool->intersects(target));
         EXPECT_FALSE(placedBounds(w.FrmTool).value_or(target).intersects(target));
-        QTest::qWait(1500);
+        // Some frames first: on a busy machine the desktop takes a while to start sending pictures.
+        ASSERT_TRUE(waitFor([&] { return w.CaptureEngine->Stats.FramesWritten >= 10; }, 60000));
         QTest::mouseClick(w.FrmTool->BtnStopRec, Qt::LeftButton);
         ASSERT_TRUE(w.CaptureEngine->waitForWorker(30000));
         EXPECT_TRUE(w.isVisible());
@@ -236,8 +240,7 @@ TEST_F(SwayArea, WhatCannotBeDoneIsSaidAndTheMainWindowComesBack) {
     // Confirmed again, it records; the monitor then changes size: the recording ends by itself, with the
     // frames it had in a finished file, and the main window is back.
     QTest::mouseClick(area->BtnConfirm, Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return w.CaptureEngine->Recording.load(); }));
-    QTest::qWait(1500);
+    ASSERT_TRUE(waitFor([&] { return w.CaptureEngine->Stats.FramesWritten >= 10; }, 60000));
     swaymsg({"output", "HEADLESS-1", "resolution", "1280x720"});
     ASSERT_TRUE(waitFor([&] { return !w.CaptureEngine->Recording && w.isVisible(); }, 30000));
     ASSERT_TRUE(w.CaptureEngine->waitForWorker(30000));
