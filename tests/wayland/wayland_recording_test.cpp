@@ -209,10 +209,13 @@ protected:
         asked.start();
         while (!started && asked.elapsed() < 60000) QTest::qWait(20);
         EXPECT_TRUE(started.load());
-        QTest::qWait(scrollMs);
-        holdStill(true);
+        // The known picture is whole again half a second before the terminal stops: its last change is
+        // then followed by the terminal's, never at nearly the same moment.
+        QTest::qWait(scrollMs - 500);
         if (known)
             known->run(false);
+        QTest::qWait(500);
+        holdStill(true);
         if (still)
             *still = settledPicture(area);
         QTest::qWait(stillMs);
@@ -305,11 +308,12 @@ TEST_F(WaylandRecording, RecordsTheScreenAndAnAreaAsTheMonitorShowsThem) {
             EXPECT_GE(p.headerFrames, 25);
             EXPECT_LE(p.headerFrames, 60);
             // The still screen's positions (the last second at least) have frames of their own, though the
-            // desktop sends no pictures then. (A machine this loaded may leave one or two empty.)
+            // desktop sends no pictures then: a fault leaves them all empty, while a machine at a load of
+            // 13 to 19 on 2 cores left up to four empty for want of time.
             const long long stillFrom = p.headerFrames - 10;
             const auto stillFrames = std::count_if(p.packetPositions.begin(), p.packetPositions.end(),
                                                    [&](long long at) { return at >= stillFrom; });
-            EXPECT_GE(stillFrames, 7) << ::testing::PrintToString(p.packetPositions);
+            EXPECT_GE(stillFrames, 5) << ::testing::PrintToString(p.packetPositions);
 
             const QImage last = zelq::test::lastFrameByFfmpeg(path, rect.width(), rect.height());
             ASSERT_EQ(last.size(), rect.size());
