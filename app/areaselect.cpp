@@ -317,7 +317,8 @@ void TFrmAreaSelect::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.setPen(QPen(kOutlineColour, kOutline, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRectF(rect()).adjusted(kOutline / 2.0, kOutline / 2.0, -kOutline / 2.0, -kOutline / 2.0));
+    const qreal half = kOutline / 2.0;
+    painter.drawRect(QRectF(rect()).adjusted(half, half, -half, -half));
 }
 
 void TFrmAreaSelect::closeEvent(QCloseEvent* event) {

@@ -71,7 +71,8 @@ private:
     Dialogs& dialogs_;
     QSize centredFor_;  // the outer size the panel was last centred on
     bool placedByCommands_ = false;
-    bool placing_ = false;  // what the window manager did with the showing, or with typed bounds, is not known yet
+    // What the window manager did with the showing, or with typed bounds, is not known yet.
+    bool placing_ = false;
     std::optional<QRect> pendingAsk_;  // bounds asked of the window manager, not yet reached
 };
 

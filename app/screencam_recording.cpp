@@ -48,8 +48,12 @@ QString noStopKeyReason(GlobalHotKeys::NoKey why) {
 // right of and left of the area, then the monitor's corners.
 std::vector<QRect> placesOutside(const QRect& area, const QSize& size, const QRect& monitor) {
     constexpr int gap = 10;
-    const auto alongX = [&](int x) { return std::clamp(x, monitor.left(), monitor.right() + 1 - size.width()); };
-    const auto alongY = [&](int y) { return std::clamp(y, monitor.top(), monitor.bottom() + 1 - size.height()); };
+    const auto alongX = [&](int x) {
+        return std::clamp(x, monitor.left(), monitor.right() + 1 - size.width());
+    };
+    const auto alongY = [&](int y) {
+        return std::clamp(y, monitor.top(), monitor.bottom() + 1 - size.height());
+    };
     return {QRect(QPoint(alongX(area.left()), area.bottom() + 1 + gap), size),
             QRect(QPoint(alongX(area.left()), area.top() - gap - size.height()), size),
             QRect(QPoint(area.right() + 1 + gap, alongY(area.top())), size),

@@ -45,27 +45,35 @@ public:
         : QObject(window), window_(window), asked_(asked), done_(std::move(done)) {
         // One judgement a window: an older one would report on bounds asked for before.
         for (QObject* child : window->children()) {
-            if (auto* older = dynamic_cast<PlacementWatch*>(child); older && older != this) older->drop();
+            if (auto* older = dynamic_cast<PlacementWatch*>(child); older && older != this)
+                older->drop();
         }
         total_.start();
         stable_.start();
-        if (commandAtOnce) command();
+        if (commandAtOnce)
+            command();
         connect(&timer_, &QTimer::timeout, this, [this] { step(); });
     }
 
     void startPolling() {
-        if (!finished_) timer_.start(kPollMs);
+        if (!finished_)
+            timer_.start(kPollMs);
     }
 
     // One look at the window; true once the outcome is known (or the window has gone from the screen).
     bool step() {
-        if (finished_) return true;
-        if (!window_->isVisible()) return finish(std::nullopt);
+        if (finished_)
+            return true;
+        if (!window_->isVisible())
+            return finish(std::nullopt);
         if (commanded_ && !sent_) {
             if (total_.elapsed() >= kGiveUpMs)
-                return finish(PlacementResult{Placement::Refused, placedBounds(window_).value_or(QRect()), why_});
-            if (sinceSent_.elapsed() >= kResendMs) send();
-            if (!sent_) return false;
+                return finish(
+                    PlacementResult{Placement::Refused, placedBounds(window_).value_or(QRect()), why_});
+            if (sinceSent_.elapsed() >= kResendMs)
+                send();
+            if (!sent_)
+                return false;
         }
         const std::optional<QRect> now = placedBounds(window_);
         if (now != last_) {
@@ -75,7 +83,8 @@ public:
         // Placed by commands, the window is judged where asked only once Qt has taken the new bounds in
         // too: Qt hears of them some time after the X server has them, and until then a recording of the
         // window's rectangle would be told the old ones.
-        const bool there = now && near(*now, asked_) && (!commanded_ || near(window_->frameGeometry(), asked_));
+        const bool there =
+            now && near(*now, asked_) && (!commanded_ || near(window_->frameGeometry(), asked_));
         const qint64 held = stable_.elapsed();
         if (there && held >= kMatchHoldMs)
             return finish(PlacementResult{commanded_ ? Placement::ByCommand : Placement::AsAsked, *now, {}});
@@ -110,19 +119,23 @@ private:
 
     void send() {
         sinceSent_.restart();
-        why_ = runTilingCommand(socket_, floatWindowCommand(static_cast<std::uint32_t>(window_->winId()), asked_));
+        why_ = runTilingCommand(socket_,
+                                floatWindowCommand(static_cast<std::uint32_t>(window_->winId()), asked_));
         sent_ = why_.isEmpty();
-        if (sent_) stable_.restart();
+        if (sent_)
+            stable_.restart();
     }
 
     bool finish(std::optional<PlacementResult> outcome) {
-        if (finished_) return true;
+        if (finished_)
+            return true;
         finished_ = true;
         timer_.stop();
         deleteLater();
         if (outcome) {
             result_ = *outcome;
-            if (done_) done_(result_);
+            if (done_)
+                done_(result_);
         }
         return true;
     }
@@ -174,7 +187,8 @@ PlacementResult placeByCommandNow(QWidget* window, const QRect& asked) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(5);
     }
-    if (!known) outcome.at = placedBounds(window).value_or(QRect());
+    if (!known)
+        outcome.at = placedBounds(window).value_or(QRect());
     return outcome;
 }
 

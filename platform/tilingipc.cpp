@@ -32,7 +32,8 @@ class SocketFd {
 public:
     SocketFd() : fd_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {}
     ~SocketFd() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
     SocketFd(const SocketFd&) = delete;
     SocketFd& operator=(const SocketFd&) = delete;
@@ -50,7 +51,8 @@ bool isSocket(const QString& path) {
 // Waits for the socket to be ready for `events` within what is left of the answer time.
 bool ready(int fd, short events, const QElapsedTimer& since) {
     const qint64 left = kAnswerMs - since.elapsed();
-    if (left <= 0) return false;
+    if (left <= 0)
+        return false;
     pollfd p{fd, events, 0};
     int r;
     do {
@@ -62,10 +64,14 @@ bool ready(int fd, short events, const QElapsedTimer& since) {
 bool sendAll(int fd, const QByteArray& bytes, const QElapsedTimer& since) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        if (!ready(fd, POLLOUT, since)) return false;
-        const ssize_t n = ::send(fd, bytes.constData() + sent, static_cast<std::size_t>(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (!ready(fd, POLLOUT, since))
+            return false;
+        const ssize_t n =
+            ::send(fd, bytes.constData() + sent, static_cast<std::size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         sent += n;
     }
     return true;
@@ -74,10 +80,13 @@ bool sendAll(int fd, const QByteArray& bytes, const QElapsedTimer& since) {
 bool receiveAll(int fd, char* into, std::size_t size, const QElapsedTimer& since) {
     std::size_t got = 0;
     while (got < size) {
-        if (!ready(fd, POLLIN, since)) return false;
+        if (!ready(fd, POLLIN, since))
+            return false;
         const ssize_t n = ::recv(fd, into + got, size - got, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         got += static_cast<std::size_t>(n);
     }
     return true;
@@ -86,7 +95,8 @@ bool receiveAll(int fd, char* into, std::size_t size, const QElapsedTimer& since
 // The answer to a command list: one object a command, {"success": false, "error": …} for a failed one.
 QString failureIn(const QByteArray& answer) {
     const QJsonDocument doc = QJsonDocument::fromJson(answer);
-    if (!doc.isArray() || doc.array().isEmpty()) return QStringLiteral("the window manager's answer makes no sense");
+    if (!doc.isArray() || doc.array().isEmpty())
+        return QStringLiteral("the window manager's answer makes no sense");
     for (const QJsonValue& result : doc.array()) {
         const QJsonObject o = result.toObject();
         if (!o.value(QStringLiteral("success")).toBool()) {
@@ -102,14 +112,16 @@ QString failureIn(const QByteArray& answer) {
 QString tilingIpcSocket() {
     for (const char* name : {"SWAYSOCK", "I3SOCK"}) {
         const QString path = qEnvironmentVariable(name);
-        if (isSocket(path)) return path;
+        if (isSocket(path))
+            return path;
     }
     return {};
 }
 
 QString runTilingCommand(const QString& socket, const QString& command) {
     SocketFd fd;
-    if (fd.get() < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    if (fd.get() < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray path = QFile::encodeName(socket);
@@ -127,7 +139,8 @@ QString runTilingCommand(const QString& socket, const QString& command) {
     message.append(payload);
     QElapsedTimer since;
     since.start();
-    if (!sendAll(fd.get(), message, since)) return QStringLiteral("the window manager took no command");
+    if (!sendAll(fd.get(), message, since))
+        return QStringLiteral("the window manager took no command");
 
     char header[kHeaderSize];
     if (!receiveAll(fd.get(), header, kHeaderSize, since) || std::memcmp(header, kMagic, kMagicSize) != 0)
@@ -135,7 +148,8 @@ QString runTilingCommand(const QString& socket, const QString& command) {
     std::uint32_t answerLength = 0;
     std::memcpy(&answerLength, header + kMagicSize, sizeof answerLength);
     // An answer to a few commands is a few hundred bytes; anything near this is not an answer.
-    if (answerLength > (1u << 20)) return QStringLiteral("the window manager's answer makes no sense");
+    if (answerLength > (1u << 20))
+        return QStringLiteral("the window manager's answer makes no sense");
     QByteArray answer(static_cast<qsizetype>(answerLength), Qt::Uninitialized);
     if (!receiveAll(fd.get(), answer.data(), answerLength, since))
         return QStringLiteral("the window manager did not answer");
@@ -144,8 +158,9 @@ QString runTilingCommand(const QString& socket, const QString& command) {
 
 QString floatWindowCommand(std::uint32_t windowId, const QRect& bounds) {
     // "px" is understood by both; i3 would take a bare number for a share of the screen in some commands.
-    return QStringLiteral("[id=%1] floating enable, border none, resize set %2 px %3 px, "
-                          "move absolute position %4 px %5 px")
+    return QStringLiteral(
+               "[id=%1] floating enable, border none, resize set %2 px %3 px, "
+               "move absolute position %4 px %5 px")
         .arg(windowId)
         .arg(bounds.width())
         .arg(bounds.height())

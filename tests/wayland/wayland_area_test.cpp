@@ -29,7 +29,9 @@ using zelq::test::MainWindowTest;
 namespace {
 
 // Each pixel's colour is its place on the monitor: no two pixels of 1920 x 1080 alike.
-QRgb patternAt(int x, int y) { return qRgb(x & 255, y & 255, ((x >> 8) << 4) | (y >> 8)); }
+QRgb patternAt(int x, int y) {
+    return qRgb(x & 255, y & 255, ((x >> 8) << 4) | (y >> 8));
+}
 
 class PatternWindow : public QWidget {
 public:
@@ -50,15 +52,22 @@ private:
 };
 
 std::string text(const std::optional<QRect>& r) {
-    if (!r) return "nowhere";
-    return QStringLiteral("%1,%2 %3x%4").arg(r->x()).arg(r->y()).arg(r->width()).arg(r->height()).toStdString();
+    if (!r)
+        return "nowhere";
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(r->x())
+        .arg(r->y())
+        .arg(r->width())
+        .arg(r->height())
+        .toStdString();
 }
 
 bool waitFor(const std::function<bool()>& done, int ms = 15000) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
-        if (t.elapsed() > ms) return false;
+        if (t.elapsed() > ms)
+            return false;
         QTest::qWait(25);
     }
     return true;
@@ -73,14 +82,17 @@ QString swaymsg(const QStringList& args) {
 
 // Where sway has the X window: its own judge, besides the X server's.
 std::optional<QRect> swayRect(WId window) {
-    std::function<std::optional<QRect>(const QJsonObject&)> find = [&](const QJsonObject& node) -> std::optional<QRect> {
+    std::function<std::optional<QRect>(const QJsonObject&)> find =
+        [&](const QJsonObject& node) -> std::optional<QRect> {
         if (static_cast<WId>(node.value("window").toInteger()) == window) {
             const QJsonObject r = node.value("rect").toObject();
-            return QRect(r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(), r.value("height").toInt());
+            return QRect(r.value("x").toInt(), r.value("y").toInt(), r.value("width").toInt(),
+                         r.value("height").toInt());
         }
         for (const char* list : {"nodes", "floating_nodes"})
             for (const QJsonValue& child : node.value(list).toArray())
-                if (auto found = find(child.toObject())) return found;
+                if (auto found = find(child.toObject()))
+                    return found;
         return std::nullopt;
     };
     return find(QJsonDocument::fromJson(swaymsg({"-t", "get_tree"}).toUtf8()).object());
@@ -104,28 +116,32 @@ protected:
         // The pattern floats over the whole monitor, beneath the program's windows, which come later.
         pattern.show();
         ASSERT_TRUE(waitFor([&] { return swayRect(pattern.winId()).has_value(); }));
-        const QString floatPattern = QStringLiteral("[id=%1] floating enable, border none, resize set 1920 1080, "
-                                                    "move absolute position 0 0")
+        const QString floatPattern = QStringLiteral(
+                                         "[id=%1] floating enable, border none, resize set 1920 1080, "
+                                         "move absolute position 0 0")
                                          .arg(pattern.winId());
         QString said;
         // Asked again until it is done: sway may not have finished mapping the window at the first ask.
         ASSERT_TRUE(waitFor([&] {
-            if (placedBounds(&pattern) == QRect(0, 0, 1920, 1080)) return true;
+            if (placedBounds(&pattern) == QRect(0, 0, 1920, 1080))
+                return true;
             said = swaymsg({floatPattern});
             QTest::qWait(200);
             return false;
-        }))
-            << text(placedBounds(&pattern)) << ", sway: " << text(swayRect(pattern.winId())) << " " << said.toStdString();
+        })) << text(placedBounds(&pattern))
+            << ", sway: " << text(swayRect(pattern.winId())) << " " << said.toStdString();
         QTest::qWait(300);  // drawn
         TFrmScreenCam& w = open();
         w.CaptureEngine->EnumerateCodecs();
         for (int i = 0; i < w.CaptureEngine->CodecCount; ++i)
-            if (w.CaptureEngine->CodecList[static_cast<std::size_t>(i)].fccHandler == mmioFOURCC('Z', 'M', 'B', 'V'))
+            if (w.CaptureEngine->CodecList[static_cast<std::size_t>(i)].fccHandler ==
+                mmioFOURCC('Z', 'M', 'B', 'V'))
                 w.CaptureEngine->SelectCodec(i);
         w.show();
     }
     void TearDown() override {
-        if (window) window->hide();
+        if (window)
+            window->hide();
         MainWindowTest::TearDown();
     }
 
@@ -139,8 +155,8 @@ protected:
         return area;
     }
     static QRect boxes(const TFrmAreaSelect* area) {
-        return QRect(area->EdtLeft->text().toInt(), area->EdtTop->text().toInt(), area->EdtWidth->text().toInt(),
-                     area->EdtHeight->text().toInt());
+        return QRect(area->EdtLeft->text().toInt(), area->EdtTop->text().toInt(),
+                     area->EdtWidth->text().toInt(), area->EdtHeight->text().toInt());
     }
     const QRect designBounds{231, 192, 265, 265};
 
@@ -165,8 +181,10 @@ TEST_F(SwayArea, TheTypedRectangleIsWhatIsRecordedAndTheStopWindowIsOutsideIt) {
         type(area->EdtLeft, target.left());
         type(area->EdtTop, target.top());
         // Where sway has it, the X server too, and the boxes say so.
-        ASSERT_TRUE(waitFor([&] { return swayRect(area->winId()) == target && placedBounds(area) == target && boxes(area) == target; }))
-            << text(placedBounds(area)) << ", sway: " << text(swayRect(area->winId()));
+        ASSERT_TRUE(waitFor([&] {
+            return swayRect(area->winId()) == target && placedBounds(area) == target && boxes(area) == target;
+        })) << text(placedBounds(area))
+            << ", sway: " << text(swayRect(area->winId()));
 
         // The engine counts a recording's frames from its first picture on; until then it shows the last
         // recording's count.
@@ -197,7 +215,8 @@ TEST_F(SwayArea, TheTypedRectangleIsWhatIsRecordedAndTheStopWindowIsOutsideIt) {
         QPoint firstWrong;
         for (int y = 0; y < last.height(); ++y)
             for (int x = 0; x < last.width(); ++x)
-                if ((last.pixel(x, y) & 0xffffff) != (patternAt(target.x() + x, target.y() + y) & 0xffffff) && !wrong++)
+                if ((last.pixel(x, y) & 0xffffff) != (patternAt(target.x() + x, target.y() + y) & 0xffffff) &&
+                    !wrong++)
                     firstWrong = {x, y};
         EXPECT_EQ(wrong, 0) << "first at " << firstWrong.x() << "," << firstWrong.y();
     }
