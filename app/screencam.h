@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/folderscan.h"
 #include "app/picturekeeper.h"
 #include "app/services.h"
 #include "capture/vfw/repairqueue.h"
@@ -106,6 +107,7 @@ public:
     void BtnOpenDirClick();
 
     // --- recordings list (screencam_library.cpp) ---------------------------------------------------
+    // Lists the recording folder, in the background when it answers slowly (folderscan.h).
     void RefreshRecordingList();
     // Recordings left unfinished are repaired on this queue's thread after each listing.
     RepairQueue& recordingRepairs() { return repairs_; }
@@ -383,6 +385,9 @@ private:
     bool stopWindowInArea_ = false;  // the window manager left the stop window over the recorded area
     std::unique_ptr<GlobalHotKeys> hotKeys_;
     RepairQueue repairs_;
+    FolderScanner folderScan_{this};
+    QString listedFolder_;  // the folder whose recordings the list shows
+    void ShowRecordingList(const QString& folder, const FolderListing& listing);
     KeyPreview* keyPreview_ = nullptr;  // a child: goes with the window
     bool endingDoubleClick_ = false;    // the list's next button release ends a double-click
     bool keyForWindow_ = false;         // the key being delivered is the window's own, not a control's

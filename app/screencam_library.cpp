@@ -8,7 +8,6 @@
 #include "app/recordingnames.h"
 #include "app/rename.h"
 #include "app/screencam.h"
-#include "convert/filelist.h"
 #include "convert/recordinglist.h"
 #include "platform/dialogs.h"
 #include "platform/fileops.h"
@@ -17,28 +16,35 @@
 namespace zelq {
 
 void TFrmScreenCam::RefreshRecordingList() {
-    if (CurrentFolder.isEmpty() ||
-        (!FolderExists(CurrentFolder) && CreateFolderPath(CurrentFolder) == CreateFolderResult::Refused)) {
-        // No usable folder: an empty list, never the files of a folder that is no longer in force.
+    if (CurrentFolder.isEmpty()) {
+        // No folder: an empty list, never the files of a folder that is no longer in force.
         LbVideoList->clear();
+        listedFolder_.clear();
         return;
     }
-    QStringList listedFiles, files;
-    ListFolderFiles(CurrentFolder, QStringLiteral("avi"), listedFiles);
-    // A FIFO, a socket or a device named .avi is no recording, and opening one to play it could wait for
-    // ever: only regular files (also through a link) are listed.
-    for (const QString& path : listedFiles) {
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(QFile::encodeName(path).toStdString(), ec)) files << path;
+    // A local folder answers in a millisecond; the wait only bounds what a slow one costs the window.
+    constexpr std::chrono::milliseconds kListingWait{1000};
+    const QString folder = CurrentFolder;
+    const bool listed = folderScan_.scan(
+        folder, kListingWait, [this, folder](const FolderListing& listing) { ShowRecordingList(folder, listing); });
+    if (!listed && listedFolder_ != folder) {
+        LbVideoList->clear();
+        listedFolder_.clear();
     }
+}
+
+void TFrmScreenCam::ShowRecordingList(const QString& folder, const FolderListing& listing) {
+    LbVideoList->clear();
+    listedFolder_ = listing.usable ? folder : QString();
+    if (!listing.usable)
+        return;
     // A recording left unfinished by a crash gets its index and counts back, in the background: the
     // names are listed at once. One that a recording (of this copy or another) is still writing is left
     // alone.
     std::vector<std::filesystem::path> paths;
-    for (const QString& path : files) paths.emplace_back(QFile::encodeName(path).toStdString());
+    for (const QString& path : listing.files) paths.emplace_back(QFile::encodeName(path).toStdString());
     repairs_.add(paths);
-    LbVideoList->clear();
-    for (const QString& path : files) LbVideoList->addItem(QFileInfo(path).fileName());
+    for (const QString& path : listing.files) LbVideoList->addItem(QFileInfo(path).fileName());
     if (LbVideoList->count() > 0) SortRecordingList(LbVideoList);
 }
 

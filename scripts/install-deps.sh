@@ -48,6 +48,9 @@ if ! $program_only; then
     # the accessibility bus through which the tests answer GNOME's screen-share question as a person
     # would (scripts/gnome-answer.py, in Debian's Python)
     mutter at-spi2-core gir1.2-atspi-2.0 python3-gi
+    # a file system that hangs on demand (FUSE, in Debian's Python), for the listing of a recordings
+    # folder that does not answer (tests/app/heldfs.py)
+    python3-fuse
     # the sound tests' private PipeWire (scripts/sound-session.sh) on its own D-Bus session bus, set up
     # with pactl
     pipewire-pulse pulseaudio-utils dbus-daemon

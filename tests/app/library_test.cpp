@@ -1,9 +1,16 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/rename.h"
 #include "mainwindow_fixture.h"
@@ -183,4 +190,52 @@ TEST_F(MainWindowTest, AnotherProgramsUnfinishedAviIsListedTenTimesAndStaysByteF
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     EXPECT_TRUE(::test::streamPackets(theirs).startsWith("video 20, audio "));
+}
+
+TEST_F(MainWindowTest, AFolderThatDoesNotAnswerNeverHoldsTheWindowAndIsListedWhenItDoes) {
+    QTemporaryDir dir;
+    touch(dir.filePath("files") + "/", {"1.avi", "2.avi"});
+    const QString gate = dir.filePath("gate"), mount = dir.filePath("mount");
+    touch(dir.path() + "/", {"gate"});
+    ASSERT_TRUE(QDir().mkpath(mount));
+    QProcess fs;
+    fs.start(ZELQ_HELDFS, {dir.filePath("files"), gate, mount, "-f"});
+    const auto mounted = [&] {
+        QFile mounts("/proc/self/mounts");
+        return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(QFile::encodeName(mount));
+    };
+    if (!fs.waitForStarted() || !QTest::qWaitFor(mounted, 10000))
+        GTEST_SKIP() << "no FUSE here (python3-fuse and /dev/fuse): " << fs.readAllStandardError().toStdString();
+    // Should the window wait on the folder after all, the gate opens after a while, so the test fails
+    // rather than hangs.
+    std::atomic<bool> over{false};
+    std::jthread opener([&] {
+        for (int i = 0; i < 200 && !over; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        QFile::remove(gate);
+    });
+
+    TFrmScreenCam& w = open();
+    QElapsedTimer held;
+    held.start();
+    w.CurrentFolder = mount + "/";
+    w.RefreshRecordingList();
+    EXPECT_LT(held.elapsed(), 5000);
+    EXPECT_TRUE(listed().isEmpty());  // never the list of the folder before
+    over = true;
+    opener.join();
+    QTRY_COMPARE_WITH_TIMEOUT(listed(), QStringList({"1.avi", "2.avi"}), 10000);
+
+    // A listing overtaken by a newer one is dropped, whenever it comes.
+    touch(dir.path() + "/", {"gate"});
+    w.RefreshRecordingList();
+    w.CurrentFolder = recordingFolder();
+    touch(recordingFolder(), {"7.avi"});
+    w.RefreshRecordingList();
+    EXPECT_EQ(listed(), QStringList{"7.avi"});
+    QFile::remove(gate);
+    QTest::qWait(500);
+    EXPECT_EQ(listed(), QStringList{"7.avi"});
+
+    QProcess::execute("fusermount", {"-u", "-z", mount});
+    fs.waitForFinished(10000);
 }
