@@ -136,7 +136,8 @@ std::vector<Span> flashSpans(const QString& path, const QRect& within) {
 Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes, const std::vector<Span>& late,
                    double spacing) {
     Matches result;
-    std::vector<bool> claimed(flashes.size(), false);
+    // Which tone each flash went to: a tone whose own flash the pictures lost must not take a neighbour's.
+    std::vector<int> claimed(flashes.size(), -1);
     int index = 0;
     for (std::size_t i = 0; i < tones.size(); ++i) {
         if (i > 0)
@@ -153,12 +154,19 @@ Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& fl
         if (m.found) {
             m.seen = *nearest;
             m.apart = distance(*nearest);
-            claimed[static_cast<std::size_t>(nearest - flashes.begin())] = true;
+            int& owner = claimed[static_cast<std::size_t>(nearest - flashes.begin())];
+            if (owner >= 0 && result.tones[static_cast<std::size_t>(owner)].apart <= m.apart) {
+                m.found = false;
+            } else {
+                if (owner >= 0)
+                    result.tones[static_cast<std::size_t>(owner)].found = false;
+                owner = static_cast<int>(result.tones.size());
+            }
         }
         result.tones.push_back(m);
     }
     for (std::size_t i = 0; i < flashes.size(); ++i)
-        if (!claimed[i])
+        if (claimed[i] < 0)
             result.flashesWithoutTone.push_back(flashes[i].from);
     return result;
 }

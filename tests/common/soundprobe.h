@@ -33,8 +33,9 @@ std::vector<Span> flashSpans(const QString& path, const QRect& within = {});
 // the one before (a stall of the sound server moves the later ones, never by half the spacing), so it is
 // given the lateness its own flash was shown with (`late`, by the pattern's numbers: a span, as the
 // player's clock can only bound the moment the flash reached the screen); its flash is the one nearest
-// where the tone plus that lateness puts it, within half the spacing. `apart` is how far the tone plus
-// its lateness lies outside the span the pictures allow, 0 when they meet.
+// where the tone plus that lateness puts it, within half the spacing, unless another tone lies nearer
+// it. `apart` is how far the tone plus its lateness lies outside the span the pictures allow, 0 when
+// they meet.
 struct Match {
     int index = 0;  // the tone's number in the pattern
     double tone = 0;
