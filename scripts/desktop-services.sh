@@ -156,4 +156,11 @@ run_desktop() {
     [ -n "${DISPLAY:-}" ] || export QT_QPA_PLATFORM=offscreen
   fi
   "$@"
+  local status=$?
+  # The desktop's logs go with its folder: a command that failed shows their ends first.
+  if [ $status -ne 0 ] && [ -d "$dir/logs" ]; then
+    echo "$name: the command failed ($status); the desktop's logs end:" >&2
+    tail -n 8 "$dir"/logs/*.log >&2
+  fi
+  return $status
 }
