@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
     }
     WholeScreenEngine engine(screen.width(), screen.height(), fps, static_cast<sound::SoundChoice>(sound));
     const EngineRecording r = engine.record(seconds, args.at(3));
-    for (const QString& message : engine.dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    for (const QString& message : engine.dialogs.takeMessages())
+        std::fprintf(stderr, "%s\n", qPrintable(message));
     std::printf("%d %d %.1f %.2f\n", r.framesWritten, r.skippedPositions,
                 100.0 * r.cpuSeconds / r.wallSeconds, r.wallSeconds);
     return r.looped && r.ended ? 0 : 1;

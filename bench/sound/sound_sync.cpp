@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
     const bench::EngineRecording r = engine.record(seconds, file);
     flashTimer.stop();
     loads.push_back(loadAverage());
-    for (const QString& message : engine.dialogs.takeMessages()) std::fprintf(stderr, "%s\n", qPrintable(message));
+    for (const QString& message : engine.dialogs.takeMessages())
+        std::fprintf(stderr, "%s\n", qPrintable(message));
     if (!engine.cam.SoundNotice().isEmpty())
         std::printf("the engine said: %s\n", qPrintable(engine.cam.SoundNotice()));
     if (!r.looped || !r.ended) {
@@ -123,22 +124,25 @@ int main(int argc, char** argv) {
         }
         // Signed, from the middle of the span: where within the span's allowance the tone fell.
         const double offset = m.tone + (m.late.from + m.late.to) / 2 - (m.seen.from + m.seen.to) / 2;
-        std::printf("tone %d at %.4f s, flashed %.1f to %.1f ms after it, seen between %.3f and %.3f s: %.1f ms "
-                    "outside, %+.1f ms from the middle\n",
-                    m.index, m.tone, m.late.from * 1000, m.late.to * 1000, m.seen.from, m.seen.to, m.apart * 1000,
-                    offset * 1000);
+        std::printf(
+            "tone %d at %.4f s, flashed %.1f to %.1f ms after it, seen between %.3f and %.3f s: %.1f ms "
+            "outside, %+.1f ms from the middle\n",
+            m.index, m.tone, m.late.from * 1000, m.late.to * 1000, m.seen.from, m.seen.to, m.apart * 1000,
+            offset * 1000);
         if (!worst || m.apart > worst->apart)
             worst = &m;
         last = &m;
     }
-    for (const double at : matches.flashesWithoutTone) std::printf("flash at %.3f s: no tone in the sound\n", at);
+    for (const double at : matches.flashesWithoutTone)
+        std::printf("flash at %.3f s: no tone in the sound\n", at);
     std::sort(loads.begin(), loads.end());
     std::printf("%dx%d, %d positions a second, %d s: %d frames written, %d positions empty\n", screen.width(),
                 screen.height(), fps, seconds, r.framesWritten, r.skippedPositions);
-    std::printf("tones played %d, flashes shown %d, flashes in the file %zu, tones in the sound %zu, "
-                "tones with no flash %d, flashes with no tone %zu, the speaker ran dry %d times\n",
-                tones, speaker.shown(), flashes.size(), onsets.size(), noFlash,
-                matches.flashesWithoutTone.size(), speaker.underflows());
+    std::printf(
+        "tones played %d, flashes shown %d, flashes in the file %zu, tones in the sound %zu, "
+        "tones with no flash %d, flashes with no tone %zu, the speaker ran dry %d times\n",
+        tones, speaker.shown(), flashes.size(), onsets.size(), noFlash, matches.flashesWithoutTone.size(),
+        speaker.underflows());
     std::printf("the device stood still %.3f s in all beyond the clock's reckoning\n", speaker.stoodStill());
     if (worst)
         std::printf("worst: %.1f ms outside (tone at %.3f s); last: %.1f ms outside (tone at %.3f s)\n",

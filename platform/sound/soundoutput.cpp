@@ -98,10 +98,13 @@ void SoundOutput::onTiming(pa_stream* s, void* self) {
         return;
     timeval wallNow{};
     pa_gettimeofday(&wallNow);
-    const pa_usec_t age = pa_timeval_cmp(&wallNow, &info->timestamp) > 0 ? pa_timeval_diff(&wallNow, &info->timestamp) : 0;
-    const pa_usec_t played = pa_bytes_to_usec(static_cast<std::uint64_t>(std::max<std::int64_t>(info->read_index, 0)),
-                                              pa_stream_get_sample_spec(s));
-    const double reported = static_cast<double>(played > info->sink_usec ? played - info->sink_usec : 0) / 1e6;
+    const pa_usec_t age =
+        pa_timeval_cmp(&wallNow, &info->timestamp) > 0 ? pa_timeval_diff(&wallNow, &info->timestamp) : 0;
+    const pa_usec_t played =
+        pa_bytes_to_usec(static_cast<std::uint64_t>(std::max<std::int64_t>(info->read_index, 0)),
+                         pa_stream_get_sample_spec(s));
+    const double reported =
+        static_cast<double>(played > info->sink_usec ? played - info->sink_usec : 0) / 1e6;
     const Clock::time_point reportedAt = now - std::chrono::microseconds(age);
     std::lock_guard lock(me->mutex_);
     // A paused stream's report says where it stopped; only a running one's is carried forward.
@@ -110,10 +113,11 @@ void SoundOutput::onTiming(pa_stream* s, void* self) {
     if (me->reported_) {
         // The steady clock's reckoning against the server's own: far apart means the device stood still
         // (or hurried) meanwhile, and pictures led by heard() ran ahead of what was heard.
-        const double reckoned = me->heardAt_ + std::chrono::duration<double>(reportedAt - me->reportedAt_).count();
+        const double reckoned =
+            me->heardAt_ + std::chrono::duration<double>(reportedAt - me->reportedAt_).count();
         if (std::abs(reckoned - reported) > 0.02)
-            qCDebug(lcSound, "the server's clock is %.1f ms behind ours at %.3f s heard", (reckoned - reported) * 1000,
-                    reported);
+            qCDebug(lcSound, "the server's clock is %.1f ms behind ours at %.3f s heard",
+                    (reckoned - reported) * 1000, reported);
         if (reckoned - reported > 0.02)
             me->stoodStill_ += reckoned - reported;
     }
@@ -127,8 +131,11 @@ void SoundOutput::onUnderflow(pa_stream*, void* self) {
     std::lock_guard lock(me->mutex_);
     ++me->underflows_;
     // When, by the stream's clock: a long recording's log places it beside the recording's own events.
-    const double at = me->reported_ ? me->heardAt_ + std::chrono::duration<double>(Clock::now() - me->reportedAt_).count() : 0;
-    qCDebug(lcSound, "the output ran dry at %.3f s heard, %zu frames queued", at, me->queue_.size() / kChannels);
+    const double at =
+        me->reported_ ? me->heardAt_ + std::chrono::duration<double>(Clock::now() - me->reportedAt_).count()
+                      : 0;
+    qCDebug(lcSound, "the output ran dry at %.3f s heard, %zu frames queued", at,
+            me->queue_.size() / kChannels);
 }
 
 void SoundOutput::onWrite(pa_stream* s, std::size_t bytes, void* self) {

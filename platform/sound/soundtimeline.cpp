@@ -64,8 +64,8 @@ void SoundTimeline::add(std::int64_t stamp, const std::int16_t* samples, std::in
             remember(difference);
             const std::int64_t drift = remembered_ >= kTrusted ? lowerQuartile() : 0;
             if (std::abs(drift) > kDrift) {
-                qCDebug(lcTimeline, "at %.3f s: %.1f ms of drift to take up", static_cast<double>(stamp) / kRate,
-                        static_cast<double>(drift) * 1000 / kRate);
+                qCDebug(lcTimeline, "at %.3f s: %.1f ms of drift to take up",
+                        static_cast<double>(stamp) / kRate, static_cast<double>(drift) * 1000 / kRate);
                 pending_ += drift;
                 // The differences remembered were measured from where the timeline was heading.
                 for (std::size_t i = 0; i < remembered_; ++i) differences_[i] -= drift;

@@ -12,7 +12,8 @@ namespace soundsync {
 
 class FlashSquare final : public QWidget {
 public:
-    explicit FlashSquare(QRect at) : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
+    explicit FlashSquare(QRect at)
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
         setGeometry(at);
         setAutoFillBackground(true);
         set(false);

@@ -133,8 +133,8 @@ std::vector<Span> flashSpans(const QString& path, const QRect& within) {
     return spans;
 }
 
-Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes, const std::vector<Span>& late,
-                   double spacing) {
+Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes,
+                   const std::vector<Span>& late, double spacing) {
     Matches result;
     // Which tone each flash went to: a tone whose own flash the pictures lost must not take a neighbour's.
     std::vector<int> claimed(flashes.size(), -1);
@@ -148,8 +148,9 @@ Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& fl
         m.late = index < static_cast<int>(late.size()) ? late[static_cast<std::size_t>(index)] : Span{};
         const double from = m.tone + m.late.from, to = m.tone + m.late.to;
         const auto distance = [from, to](const Span& f) { return std::max({0.0, f.from - to, from - f.to}); };
-        const auto nearest = std::min_element(flashes.begin(), flashes.end(),
-                                              [&](const Span& a, const Span& b) { return distance(a) < distance(b); });
+        const auto nearest =
+            std::min_element(flashes.begin(), flashes.end(),
+                             [&](const Span& a, const Span& b) { return distance(a) < distance(b); });
         m.found = nearest != flashes.end() && distance(*nearest) <= spacing / 2;
         if (m.found) {
             m.seen = *nearest;

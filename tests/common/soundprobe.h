@@ -48,7 +48,7 @@ struct Matches {
     std::vector<Match> tones;
     std::vector<double> flashesWithoutTone;  // where a flash is that no tone claimed: sound lost there
 };
-Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes, const std::vector<Span>& late,
-                   double spacing);
+Matches matchTones(const std::vector<double>& tones, const std::vector<Span>& flashes,
+                   const std::vector<Span>& late, double spacing);
 
 }  // namespace soundprobe

@@ -44,7 +44,8 @@ void ToneSpeaker::feed(std::int64_t frames) {
     chunk.reserve(static_cast<std::size_t>(frames) * 2);
     for (std::int64_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(fed_ + i) / zelq::sound::kRate;
-        const auto s = static_cast<std::int16_t>(pattern_.toneAt(t) ? 12000 * std::sin(2 * M_PI * 1000 * t) : 0);
+        const auto s =
+            static_cast<std::int16_t>(pattern_.toneAt(t) ? 12000 * std::sin(2 * M_PI * 1000 * t) : 0);
         chunk.push_back(s);
         chunk.push_back(s);
     }
@@ -92,7 +93,8 @@ std::vector<soundprobe::Span> ToneSpeaker::shownLate() const {
         const double tone = pattern_.first + static_cast<double>(i) * pattern_.every;
         // The server reports every second and a half at most, two flashes on: a standstill before this
         // flash is told by then.
-        const double stillAfter = (i + 2 < stillAt_.size() ? stillAt_[i + 2] : speaker_.stoodStill()) - stillAt_[i];
+        const double stillAfter =
+            (i + 2 < stillAt_.size() ? stillAt_[i + 2] : speaker_.stoodStill()) - stillAt_[i];
         late.push_back({asked_[i] - stillAfter - tone, drawn_[i] - tone});
     }
     return late;

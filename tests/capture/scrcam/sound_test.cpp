@@ -15,9 +15,9 @@
 
 #include "../vfw/vfw_testkit.h"
 #include "capture/scrcam/scrcam.h"
+#include "common/flashsquare.h"
 #include "common/scripted_dialogs.h"
 #include "common/soundprobe.h"
-#include "common/flashsquare.h"
 #include "common/soundserver.h"
 #include "common/tonespeaker.h"
 #include "platform/clock.h"
@@ -30,7 +30,8 @@ namespace {
 
 // The pattern: a 1 kHz tone of 150 ms every 0.8 s from 1 s on, six times. bench/sound runs the same test
 // for ten minutes and more by setting ZELQ_SOUND_SYNC_TONES.
-const soundsync::TonePattern kPattern{1.0, 0.8, 0.15, std::max(6, qEnvironmentVariableIntValue("ZELQ_SOUND_SYNC_TONES"))};
+const soundsync::TonePattern kPattern{1.0, 0.8, 0.15,
+                                      std::max(6, qEnvironmentVariableIntValue("ZELQ_SOUND_SYNC_TONES"))};
 
 class SoundRecordingTest : public ::testing::Test {
 protected:
@@ -63,9 +64,10 @@ zelq::test::PrivateSoundServer* SoundRecordingTest::server = nullptr;
 // A steady tone of `seconds`, stereo 48 kHz, at `amplitude` of full scale, made by ffmpeg.
 bool writeTone(const QString& path, int hertz, double amplitude, int seconds) {
     QProcess p;
-    p.start("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                       QString("aevalsrc=%1*sin(2*PI*%2*t):s=48000:d=%3").arg(amplitude).arg(hertz).arg(seconds),
-                       "-ac", "2", path});
+    p.start("ffmpeg",
+            {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+             QString("aevalsrc=%1*sin(2*PI*%2*t):s=48000:d=%3").arg(amplitude).arg(hertz).arg(seconds), "-ac",
+             "2", path});
     return p.waitForFinished(30000) && p.exitCode() == 0;
 }
 
@@ -75,13 +77,17 @@ class PipeWirePlayer {
 public:
     PipeWirePlayer(const QString& file, const QString& microphone) {
         // The private server's PipeWire socket sits beside its PulseAudio one.
-        const QString runtime = QString::fromLocal8Bit(qgetenv("PULSE_SERVER")).remove("unix:").remove("/pulse/native");
+        const QString runtime =
+            QString::fromLocal8Bit(qgetenv("PULSE_SERVER")).remove("unix:").remove("/pulse/native");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PIPEWIRE_REMOTE", runtime + "/pipewire-0");
         const QString name = QString("zelq_feed_%1").arg(QCoreApplication::applicationPid());
         QStringList args{"--playback"};
         if (!microphone.isEmpty())
-            args << "--target" << "0" << "-P" << "node.name=" + name;
+            args << "--target"
+                 << "0"
+                 << "-P"
+                 << "node.name=" + name;
         cat_.setProcessEnvironment(env);
         cat_.start("pw-cat", args << file);
         if (!cat_.waitForStarted(10000))
@@ -115,7 +121,9 @@ public:
     }
     bool started() const { return started_; }
     // Why it did not start: what pw-link and pw-cat said.
-    std::string error() { return (error_ + QString::fromLocal8Bit(cat_.readAllStandardError())).toStdString(); }
+    std::string error() {
+        return (error_ + QString::fromLocal8Bit(cat_.readAllStandardError())).toStdString();
+    }
 
 private:
     QProcess cat_;
@@ -177,14 +185,15 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
     // Each tone still measured when a flash is missing: the pictures of a long run on a busy machine may
     // lose one to empty positions, and the rest say whether the sound kept in step.
     EXPECT_EQ(flashes.size(), static_cast<std::size_t>(kPattern.count))
-        << engine->Stats.SkippedFrames << " positions of " << engine->Stats.FramesWritten + engine->Stats.SkippedFrames
-        << " left empty";
+        << engine->Stats.SkippedFrames << " positions of "
+        << engine->Stats.FramesWritten + engine->Stats.SkippedFrames << " left empty";
     ASSERT_EQ(speaker.shown(), kPattern.count);
     // A speaker that ran dry plays what follows late, and the file would be blamed for it.
     EXPECT_EQ(speaker.underflows(), 0);
     // Each tone is measured against the flash nearest where it should be: a tone or a flash lost
     // somewhere in a long run is named, and every other one still measured.
-    const soundprobe::Matches matches = soundprobe::matchTones(tones, flashes, speaker.shownLate(), kPattern.every);
+    const soundprobe::Matches matches =
+        soundprobe::matchTones(tones, flashes, speaker.shownLate(), kPattern.every);
     double worst = 0;
     int missing = 0;
     for (const soundprobe::Match& m : matches.tones) {
@@ -194,9 +203,9 @@ TEST_F(SoundRecordingTest, ToneAndFlashLineUpInTheFile) {
             continue;
         }
         if (m.index < 3 || m.index + 3 >= kPattern.count)  // the start and the end of a long run
-            std::cout << "tone " << m.index << " at " << m.tone << " s, flashed " << m.late.from * 1000 << " to "
-                      << m.late.to * 1000 << " ms after it, seen between " << m.seen.from << " and " << m.seen.to
-                      << " s: " << m.apart * 1000 << " ms outside\n";
+            std::cout << "tone " << m.index << " at " << m.tone << " s, flashed " << m.late.from * 1000
+                      << " to " << m.late.to * 1000 << " ms after it, seen between " << m.seen.from << " and "
+                      << m.seen.to << " s: " << m.apart * 1000 << " ms outside\n";
         worst = std::max(worst, m.apart);
     }
     for (const double at : matches.flashesWithoutTone) {
