@@ -384,6 +384,8 @@ private:
     bool noKeyExplained_ = false;    // the status line has said why this desktop has no stop key
     bool stopWindowInArea_ = false;  // the window manager left the stop window over the recorded area
     std::unique_ptr<GlobalHotKeys> hotKeys_;
+    // The monitor's rectangle, recorded when the desktop was too slow to show the window full screen.
+    std::unique_ptr<QWidget> monitorSource_;
     RepairQueue repairs_;
     FolderScanner folderScan_{this};
     QString listedFolder_;  // the folder whose recordings the list shows

@@ -124,6 +124,7 @@ void TFrmScreenCam::startRecording(bool area) {
     CaptureEngine->ShowFrame = true;
     CaptureEngine->FollowSource = true;
 
+    monitorSource_.reset();
     QWidget* source = area ? static_cast<QWidget*>(FrmAreaSelect.data()) : this;
     // Where the window manager placed the area window only when told to by its commands, the stop window is
     // placed the same way, and before the recording starts: it would first appear where that window
@@ -139,11 +140,17 @@ void TFrmScreenCam::startRecording(bool area) {
         // Wayland desktop honours a request for full screen: there the whole monitor is asked for.
         if (!area && isWaylandSession()) {
             setWindowState(windowState() | Qt::WindowFullScreen);
-            waitUntilFullScreen(this, kMaximiseWaitMs);
+            // On a busy machine the desktop may take longer than the wait: the recording is the whole
+            // monitor all the same, never the window at its size before it went full screen.
+            if (!waitUntilFullScreen(this, kMaximiseWaitMs)) {
+                monitorSource_ = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint);
+                monitorSource_->setGeometry(screen()->geometry());
+            }
         } else if (!area) {
             waitUntilMaximised(this, kMaximiseWaitMs);
         }
     });
+    if (monitorSource_) source = monitorSource_.get();
     const bool started = swallowErrors([this, source] {
         CaptureEngine->ShowFrame = true;
         CaptureEngine->FollowSource = true;
