@@ -87,8 +87,15 @@ run)
   [ "$(id -u)" -eq 0 ] || ns=(unshare --user --map-root-user --mount --net --propagation private)
   if [ -z "${ZELQ_GNOME_NAMESPACE:-}" ]; then
     if "${ns[@]}" true 2>/dev/null; then
-      exec env ZELQ_GNOME_NAMESPACE=1 "${ns[@]}" -- bash -c \
-        'mount -t tmpfs -o mode=1777 tmpfs /tmp && install -d -m 1777 /tmp/.X11-unix && exec "$0" "$@"' "$0" "$@"
+      # A project that lives under /tmp itself (a clone there, as CI may make) is carried into the new
+      # /tmp: it is opened before the new /tmp hides it, then bound back at its own path.
+      project=$(cd "$here/.." && pwd)
+      exec env ZELQ_GNOME_NAMESPACE=1 ZELQ_GNOME_PROJECT="$project" "${ns[@]}" -- bash -c '
+        exec 9<"$ZELQ_GNOME_PROJECT" &&
+        mount -t tmpfs -o mode=1777 tmpfs /tmp && install -d -m 1777 /tmp/.X11-unix &&
+        case $ZELQ_GNOME_PROJECT in
+          /tmp/*) mkdir -p "$ZELQ_GNOME_PROJECT" && mount --no-canonicalize --bind /proc/self/fd/9 "$ZELQ_GNOME_PROJECT" ;;
+        esac && exec 9<&- && exec "$0" "$@"' "$0" "$@"
     fi
     export ZELQ_GNOME_NO_NAMESPACE=1
   fi
