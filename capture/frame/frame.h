@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/dibtypes.h"
@@ -53,6 +54,7 @@ public:
         size_ = 0;
         changedRows.clear();
         pass = 0;
+        seenAt.reset();
     }
 
     // The pixel rows (bottom-up, as stored) that may differ from the recording's frame before this one;
@@ -60,6 +62,10 @@ public:
     std::vector<bool> changedRows;
     // The recording pass whose screen the pixels show (see KeptScreen); 0: not a recording's frame.
     std::uint64_t pass = 0;
+    // When the screen's answer with these pixels came back, on the recording's clock (Clock::timeGetTime);
+    // none: not known. On a busy machine the display server may answer a read long after it was asked,
+    // and the picture is of that later moment.
+    std::optional<std::uint32_t> seenAt;
 
 private:
     static Frame make(int width, int height, int bitsPerPixel, bool zeroed);

@@ -7,6 +7,7 @@
 #include "capture/frame/bitmaptodib.h"
 #include "capture/frame/cursordraw.h"
 #include "capture/frame/keptscreen.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/screen/screensource.h"
 
@@ -77,9 +78,13 @@ Frame GrabFrame(ScreenSource& grabber, const GrabSettings& settings, FrameWindow
     }
     if (!grabbed)
         return captureFailed(grabber, dialogs);
+    // Before the conversion: the picture is of when the server answered, not of when the frame was made.
+    const std::optional<std::uint32_t> seenAt =
+        settings.SeenClock ? std::optional(settings.SeenClock->timeGetTime()) : std::nullopt;
     Frame frame = kept ? kept->endPass(changed, dialogs) : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(grabber, dialogs);
+    frame.seenAt = seenAt;
     // A desktop that draws the pointer into its pictures has already put it where it is.
     const QRect pointer = settings.DrawCursor && !grabber.pointerInPicture()
                               ? drawPointer(grabber, settings, image, frame, left, top)

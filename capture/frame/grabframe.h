@@ -21,6 +21,7 @@
 
 namespace zelq {
 
+class Clock;
 class Dialogs;
 class KeptScreen;
 class ScreenSource;
@@ -32,6 +33,8 @@ struct GrabSettings {
     bool FollowSource = false;  // move the frame window to the rectangle before each capture
     // The picture drawn for the pointer; nullptr: the standard arrow.
     const CursorImage* ArrowCursor = nullptr;
+    // When given, the frame is stamped (Frame::seenAt) with the moment the screen's pixels came back.
+    Clock* SeenClock = nullptr;
 };
 
 // The frame window as the recording worker reaches it. moveFrame returns once the UI thread has moved the

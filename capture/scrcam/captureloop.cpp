@@ -4,7 +4,11 @@
 #include <cmath>
 #include <limits>
 
+#include <QLoggingCategory>
+
 namespace zelq {
+
+Q_LOGGING_CATEGORY(lcCaptureTiming, "zelq.capture.timing", QtWarningMsg)
 
 int sleepSliceFor(int msPerFrame) { return std::max(1, msPerFrame / 10); }
 
@@ -44,18 +48,25 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
             continue;
         }
         // Unsigned 32-bit arithmetic: the millisecond counter may wrap during a recording.
-        const std::uint32_t elapsed = clock.timeGetTime() - start;
+        const std::uint32_t began = clock.timeGetTime() - start;
         Frame frame = steps.grab();
         if (!frame) return CaptureLoopEnd::NoFrame;
-        int index = positionFor(elapsed, msPerFrame);
+        // The frame shows the screen of when the server answered the read; on a busy machine that can be
+        // hundreds of milliseconds after the pass began, and a frame placed by the pass's start would show
+        // things before they happened, ahead of the sound recorded beside it.
+        const std::uint32_t elapsed = frame.seenAt ? *frame.seenAt - start : began;
+        if (elapsed - began > static_cast<std::uint32_t>(msPerFrame))
+            qCDebug(lcCaptureTiming) << "a pass began at" << began << "ms; the screen answered at" << elapsed << "ms";
+        // The file begins with a picture: the first frame is position 0 however late the screen answered.
+        const bool first = stats.FramesWritten == 0;
+        int index = first ? 0 : positionFor(elapsed, msPerFrame);
         // A pass late past the end still gives the last position its frame, so the file has its length.
         if (steps.positionLimit > 0 && index >= steps.positionLimit) index = steps.positionLimit - 1;
         stats.FrameIndex = index;
         if (index - lastIndex > 1) stats.SkippedFrames += index - lastIndex - 1;
         // Only the first pass may write position 0: a second pass landing there too (a capture faster
         // than half an interval) would write the same position twice.
-        const bool first = stats.FramesWritten == 0;
-        if ((first && index == 0) || index > lastIndex) {
+        if (first || index > lastIndex) {
             if (!steps.write(index, frame)) return CaptureLoopEnd::WriteFailed;
             stats.FramesWritten += 1;
             stats.FrameGap = static_cast<double>(elapsed - lastWriteTime);
@@ -69,12 +80,14 @@ CaptureLoopEnd RunCaptureLoop(int msPerFrame, Clock& clock, const CaptureLoopSte
             lastNotifyTime = elapsed;
             if (steps.progress) steps.progress();
         }
-        // Sleep until the grid point of the next position (at most one and a half intervals, as the
-        // position is the nearest one). Counting a whole interval from the pass's own start instead would
-        // let every slice's small oversleep add up, until the passes drift half an interval and land a
-        // position further on, leaving one empty.
+        // Sleep until the grid point of the next position, less the time this pass's screen took to
+        // answer, so that the next answer lands on that point (at most one and a half intervals after this
+        // pass began, as the position is the nearest one). Counting a whole interval from the pass's own
+        // start instead would let every slice's small oversleep add up, until the passes drift half an
+        // interval and land a position further on, leaving one empty.
         const std::int64_t now = static_cast<std::uint32_t>(clock.timeGetTime() - start);
-        const std::int64_t wait = (static_cast<std::int64_t>(index) + 1) * msPerFrame - now;
+        const std::int64_t answered = static_cast<std::int64_t>(elapsed) - static_cast<std::int64_t>(began);
+        const std::int64_t wait = (static_cast<std::int64_t>(index) + 1) * msPerFrame - answered - now;
         if (wait > 0)
             clock.sleepWhile(static_cast<std::uint32_t>(wait), static_cast<std::uint32_t>(slice), going);
     }

@@ -1,8 +1,9 @@
 #pragma once
-// The capture loop of a recording: one capture per interval, each written at the stream position its
-// start time gives, until the recording is stopped or a write fails. Positions come from the time elapsed
-// since the loop began, not from a count of passes, so a late pass does not push later frames back: the
-// position jumps and the jump is counted as skipped positions.
+// The capture loop of a recording: one capture per interval, each written at the stream position of the
+// moment its screen was read (the frame's seenAt; the pass's start when the grab does not say), until the
+// recording is stopped or a write fails. Positions come from the time elapsed since the loop began, not
+// from a count of passes, so a late pass does not push later frames back: the position jumps and the jump
+// is counted as skipped positions.
 //
 // The loop takes its clock and its sleep from a Clock, and its captures and writes from the caller, so
 // that its time grid can be driven without real waiting. Called by the recording worker.
@@ -47,7 +48,7 @@ enum class CaptureLoopEnd { Stopped, WriteFailed, NoFrame };
 // is noticed within a slice, or at once by a clock that the stop wakes.
 int sleepSliceFor(int msPerFrame);
 
-// The stream position of a pass that started `elapsed` ms into the loop: elapsed / msPerFrame rounded
+// The stream position of a screen read `elapsed` ms into the loop: elapsed / msPerFrame rounded
 // to the nearest integer, halves to even.
 int positionFor(std::uint32_t elapsed, int msPerFrame);
 

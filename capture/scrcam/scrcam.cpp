@@ -181,6 +181,7 @@ Frame TScreenCam::grabFor(FrameWindowHooks* worker, int left, int top, int width
     settings.ShowFrame = ShowFrame;
     settings.FollowSource = FollowSource;
     settings.ArrowCursor = ArrowCursor;
+    settings.SeenClock = &clock_;
     return zelq::GrabFrame(ScreenSource::forCurrentThread(), settings, worker, *workerDialogs_, left, top,
                            width, height, kept);
 }

@@ -27,19 +27,24 @@ public:
 struct Observed {
     std::vector<int> written;    // positions written
     std::vector<std::uint32_t> progressAt;
+    std::vector<std::uint32_t> answeredAt;  // the clock at the end of each capture
     int passes = 0;
 };
 
-// A loop of `passes` passes; capture i takes captureCost(i) ms.
+// A loop of `passes` passes; capture i takes captureCost(i) ms. A `stamped` capture says its screen
+// answered at its end, as a grab of the screen does.
 template <typename Cost>
 CaptureLoopEnd runPasses(ScriptedClock& clock, int msPerFrame, int passes, Cost captureCost, Observed& run, CaptureStats& stats,
-                         int failWriteAt = -1) {
+                         int failWriteAt = -1, bool stamped = false) {
     CaptureLoopSteps steps;
     steps.recording = [&] { return run.passes < passes; };
     steps.grab = [&] {
         clock.now += static_cast<std::uint32_t>(captureCost(run.passes));
         ++run.passes;
-        return Frame::allocate(4, 4, 32);
+        run.answeredAt.push_back(clock.now);
+        Frame frame = Frame::allocate(4, 4, 32);
+        if (stamped) frame.seenAt = clock.now;
+        return frame;
     };
     steps.write = [&](int position, const Frame& frame) {
         EXPECT_TRUE(frame);
@@ -81,6 +86,32 @@ TEST(TimeGrid, ALatePassSkipsPositionsWithoutPushingLaterFramesBack) {
     EXPECT_EQ(stats.StartTime.load(), 1000u);
     // After the late pass the loop waits for the next grid point only: the last write is at 500 ms.
     EXPECT_DOUBLE_EQ(stats.FrameGap.load(), 80.0);
+}
+
+TEST(TimeGrid, AFrameIsPlacedByWhenTheScreenAnswered) {
+    {
+        // Every answer takes 70 ms: the first frame still opens the file, the next passes begin early
+        // enough for their answers to land on the grid, and no position is left empty.
+        ScriptedClock clock;
+        CaptureStats stats;
+        Observed run;
+        runPasses(clock, 100, 5, [](int) { return 70; }, run, stats, -1, true);
+        EXPECT_EQ(run.written, (std::vector<int>{0, 1, 2, 3, 4}));
+        EXPECT_EQ(stats.SkippedFrames.load(), 0);
+        // Once settled, each answer comes at its position's grid point.
+        EXPECT_EQ(run.answeredAt[3] - stats.StartTime, 300u);
+        EXPECT_EQ(run.answeredAt[4] - stats.StartTime, 400u);
+    }
+    {
+        // One answer 260 ms late shows the screen of 460 ms: position 5, not the position its pass
+        // began at (2), where it would show things before they happened.
+        ScriptedClock clock;
+        CaptureStats stats;
+        Observed run;
+        runPasses(clock, 100, 5, [](int i) { return i == 2 ? 260 : 0; }, run, stats, -1, true);
+        EXPECT_EQ(run.written, (std::vector<int>{0, 1, 5, 6}));
+        EXPECT_EQ(stats.SkippedFrames.load(), 3);
+    }
 }
 
 TEST(TimeGrid, PassesLandingOnTheSamePositionWriteOnlyTheFirst) {
