@@ -62,9 +62,9 @@ public:
     std::vector<bool> changedRows;
     // The recording pass whose screen the pixels show (see KeptScreen); 0: not a recording's frame.
     std::uint64_t pass = 0;
-    // When the screen's answer with these pixels came back, on the recording's clock (Clock::timeGetTime);
-    // none: not known. On a busy machine the display server may answer a read long after it was asked,
-    // and the picture is of that later moment.
+    // When the screen's first answer with these pixels came back, on the recording's clock
+    // (Clock::timeGetTime); none: not known. On a busy machine the display server may answer a read long
+    // after it was asked, and the picture is of that later moment.
     std::optional<std::uint32_t> seenAt;
 
 private:

@@ -68,19 +68,29 @@ Frame GrabFrame(ScreenSource& grabber, const GrabSettings& settings, FrameWindow
     QImage& image = kept ? kept->image : own;
     std::vector<QRect> changed;
     bool grabbed = false;
+    Clock* const clock = settings.SeenClock;
+    std::optional<std::uint32_t> seenAt;
     if (kept) {
         kept->beginPass(settings.BitsPerPixel);
+        // The server answers a large read in bands, in order, copying the next while this thread converts
+        // the last: the first answer is when its copy of the screen began, and the copy is over long
+        // before the conversion. On a busy machine that first answer may come hundreds of ms after asking.
         grabbed = grabber.grabChanges(
-            left, top, width, height, image, &changed, [kept](const QRect& strip) { kept->rowsRead(strip); },
+            left, top, width, height, image, &changed,
+            [kept, clock, &seenAt](const QRect& strip) {
+                if (clock && !seenAt)
+                    seenAt = clock->timeGetTime();
+                kept->rowsRead(strip);
+            },
             kept->mirror());
     } else {
         grabbed = grabber.grab(left, top, width, height, image);
     }
     if (!grabbed)
         return captureFailed(grabber, dialogs);
-    // Before the conversion: the picture is of when the server answered, not of when the frame was made.
-    const std::optional<std::uint32_t> seenAt =
-        settings.SeenClock ? std::optional(settings.SeenClock->timeGetTime()) : std::nullopt;
+    // Nothing read anew (or a whole read): the screen is of the answer's end, before the conversion.
+    if (clock && !seenAt)
+        seenAt = clock->timeGetTime();
     Frame frame = kept ? kept->endPass(changed, dialogs) : BitmapToDIB(image, settings.BitsPerPixel, dialogs);
     if (!frame)
         return captureFailed(grabber, dialogs);

@@ -33,7 +33,7 @@ struct GrabSettings {
     bool FollowSource = false;  // move the frame window to the rectangle before each capture
     // The picture drawn for the pointer; nullptr: the standard arrow.
     const CursorImage* ArrowCursor = nullptr;
-    // When given, the frame is stamped (Frame::seenAt) with the moment the screen's pixels came back.
+    // When given, the frame is stamped (Frame::seenAt) with the moment the screen's first answer came back.
     Clock* SeenClock = nullptr;
 };
 
