@@ -20,6 +20,24 @@ namespace {
 // Small fragments: a chunk arrives every 10 ms, so a stamp is never far from its frames.
 constexpr std::uint32_t kFragmentBytes = 480 * kBytesPerFrame;
 
+// How often a timing report is asked for. The timeline outvotes stamps that a busy machine made late
+// by taking the lower quartile of a second of them, but every stamp until the next report carries that
+// report's error: at libpulse's own pace (a report every 1.5 s once a stream runs) one report that came
+// late moved more than a second of stamps, which the timeline then took for drift and stretched the
+// sound by 2 % to follow. Ten reports a second, a late one moves a tenth of them.
+constexpr auto kReportEvery = std::chrono::milliseconds(100);
+
+// Sound that comes before any report of the running stream waits in the server's buffer for one, but
+// no longer than half the time a source may stall: from a server that never reports, it is stamped by
+// its arrival.
+constexpr std::size_t kMostWaitingBytes = SoundCapture::kStallFrames / 2 * kBytesPerFrame;
+
+// What the server has delivered and we have not read yet, in bytes.
+std::size_t waitingBytes(pa_stream* s) {
+    const std::size_t bytes = pa_stream_readable_size(s);
+    return bytes == static_cast<std::size_t>(-1) ? 0 : bytes;
+}
+
 }  // namespace
 
 QString noServerText() {
@@ -52,6 +70,7 @@ SoundCapture::~SoundCapture() {
         for (auto& s : sources_) {
             if (s->stream) {
                 pa_stream_set_read_callback(s->stream, nullptr, nullptr);
+                pa_stream_set_latency_update_callback(s->stream, nullptr, nullptr);
                 pa_stream_set_state_callback(s->stream, nullptr, nullptr);
                 pa_stream_disconnect(s->stream);
             }
@@ -171,21 +190,42 @@ void SoundCapture::onTiming(pa_stream* s, void* source) {
     pa_usec_t usec = 0;
     if (pa_stream_get_time(s, &usec) < 0)
         return;
+    // A report taken before the stream delivered anything says nothing of when its frames are captured:
+    // the stream's time stands still until the device runs, so "this time at this moment" put the first
+    // frames up to 50 ms early, and the timeline stretched the first seconds of sound by 2 % to make up
+    // for it. The server sends its data and its answers in order, so a report that finds sound already
+    // here was taken while the stream ran.
+    if (src->framesRead == 0 && waitingBytes(s) == 0)
+        return;
     src->reported = true;
     src->reportAt = Clock::now();
     src->reportSeconds = static_cast<double>(usec) / 1e6;
+    readWaiting(s, *src);
 }
 
-void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
+void SoundCapture::onRead(pa_stream* s, std::size_t bytes, void* source) {
     auto* src = static_cast<Source*>(source);
-    SoundCapture& me = *src->owner;
+    const Clock::time_point now = Clock::now();
+    if (now - src->askedAt >= kReportEvery) {
+        src->askedAt = now;
+        if (pa_operation* op = pa_stream_update_timing_info(s, nullptr, nullptr))
+            pa_operation_unref(op);
+    }
+    if (src->reported || bytes >= kMostWaitingBytes)
+        readWaiting(s, *src);
+}
+
+void SoundCapture::readWaiting(pa_stream* s, Source& src) {
+    SoundCapture& me = *src.owner;
+    const auto seconds = [](double value) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value));
+    };
     // The moment the first frame waiting was captured: the last report says what stream time was
-    // captured when; the frame's own stream time is its count. Before any report, its arrival.
+    // captured when; the frame's own stream time is its count. Without a report, the newest frame
+    // waiting is taken as captured now.
     const Clock::time_point captured =
-        src->reported
-            ? src->reportAt + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-                                  static_cast<double>(src->framesRead) / kRate - src->reportSeconds))
-            : Clock::now();
+        src.reported ? src.reportAt + seconds(static_cast<double>(src.framesRead) / kRate - src.reportSeconds)
+                     : Clock::now() - seconds(static_cast<double>(waitingBytes(s) / kBytesPerFrame) / kRate);
     std::int64_t stamp = 0;
     bool stamped = false;
     for (;;) {
@@ -194,7 +234,7 @@ void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
             return;
         const std::int64_t frames = static_cast<std::int64_t>(bytes / kBytesPerFrame);
-        src->framesRead += frames;
+        src.framesRead += frames;
         {
             std::lock_guard lock(me.mutex_);
             // Sound of a paused moment is not part of the recording.
@@ -204,11 +244,11 @@ void SoundCapture::onRead(pa_stream* s, std::size_t /*bytes*/, void* source) {
                     stamp = me.sinceOrigin(captured);
                 stamped = true;
                 if (data) {
-                    src->timeline.add(stamp, static_cast<const std::int16_t*>(data), frames);
+                    src.timeline.add(stamp, static_cast<const std::int16_t*>(data), frames);
                 } else {
                     // A hole the server reports: silence of that length, at its place.
                     const std::vector<std::int16_t> silence(static_cast<std::size_t>(frames * kChannels), 0);
-                    src->timeline.add(stamp, silence.data(), frames);
+                    src.timeline.add(stamp, silence.data(), frames);
                 }
                 stamp += frames;
             }
@@ -240,7 +280,8 @@ void SoundCapture::resume(Clock::time_point t) {
 }
 
 bool SoundCapture::inPause(Clock::time_point t) const {
-    return std::any_of(pauses_.begin(), pauses_.end(), [t](const Pause& p) { return t >= p.from && t < p.to; });
+    return std::any_of(pauses_.begin(), pauses_.end(),
+                       [t](const Pause& p) { return t >= p.from && t < p.to; });
 }
 
 std::int64_t SoundCapture::sinceOrigin(Clock::time_point t) const {

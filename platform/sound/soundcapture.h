@@ -77,15 +77,18 @@ private:
         SoundTimeline timeline;
         bool dead = false;  // failed or never made: it brings nothing more
         // The server's last timing report: the stream's time (of the newest frame captured) and when it
-        // arrived; frames are stamped from it by their count. Connection's thread only.
+        // arrived; frames are stamped from it by their count. Only a report taken once the stream was
+        // delivering counts (see onTiming). Connection's thread only.
         bool reported = false;
         Clock::time_point reportAt;
         double reportSeconds = 0;
         std::int64_t framesRead = 0;
+        Clock::time_point askedAt;  // when a report was last asked for
     };
     void connected(bool ready);
     void openStream(Source& source);
     static void onRead(pa_stream* s, std::size_t bytes, void* source);
+    static void readWaiting(pa_stream* s, Source& source);
     static void onServerInfo(pa_context* c, const pa_server_info* info, void* source);
     static void onSinkInfo(pa_context* c, const pa_sink_info* info, int eol, void* source);
     static void onStreamState(pa_stream* s, void* source);
