@@ -42,9 +42,12 @@ public:
     using Clock = std::chrono::steady_clock;
     using Notice = std::function<void(const QString&)>;
 
-    // How long a source may stay silent before its frames are taken as silence: far more than any
-    // server's capture latency, little enough that the file's sound is never far behind its picture.
-    static constexpr std::int64_t kStallFrames = 300 * 48;
+    // How long a source's sound may take to reach us before its frames are taken as silence: far more
+    // than any server's capture latency, and than a busy machine keeps the server or the connection's
+    // thread waiting (at load 12 sound came 330-360 ms late, and a limit of 300 ms had put silence in
+    // its place); the file's sound is written at most this far behind its picture, and the end of a
+    // recording waits this long at most for a source that has stopped.
+    static constexpr std::int64_t kStallFrames = 1000 * 48;
 
     // Begins connecting for `choice` (not None) and returns at once.
     SoundCapture(SoundChoice choice, Notice notice);
