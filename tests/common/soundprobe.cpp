@@ -61,11 +61,12 @@ std::vector<std::int16_t> monoSamples(const QString& path) {
 
 }  // namespace
 
-double toneAmplitude(const QString& path, double hertz, double from, double to) {
+std::vector<double> toneSpans(const QString& path, double hertz, double from, double to) {
     const std::vector<std::int16_t> samples = monoSamples(path);
     // The sound's correlation with a sine and a cosine of that frequency (one bin of a Fourier sum) over
-    // each 50 ms, whose median is taken: over longer spans a clock a little off the nominal rate would
-    // turn the phase and cancel what is there.
+    // each 50 ms: over longer spans a clock a little off the nominal rate would turn the phase and cancel
+    // what is there. (Sound 2 % off the frequency turns a full cycle in 50 ms at 1 kHz and reads as
+    // almost nothing.)
     constexpr std::size_t kSpan = kRate / 20;
     std::vector<double> amplitudes;
     const std::size_t last = std::min(samples.size(), static_cast<std::size_t>(to * kRate));
@@ -78,6 +79,11 @@ double toneAmplitude(const QString& path, double hertz, double from, double to) 
         }
         amplitudes.push_back(2 * std::hypot(re, im) / kSpan / 32768);
     }
+    return amplitudes;
+}
+
+double toneAmplitude(const QString& path, double hertz, double from, double to) {
+    std::vector<double> amplitudes = toneSpans(path, hertz, from, to);
     if (amplitudes.empty())
         return 0;
     std::nth_element(amplitudes.begin(), amplitudes.begin() + amplitudes.size() / 2, amplitudes.end());
