@@ -222,10 +222,16 @@ void SoundCapture::readWaiting(pa_stream* s, Source& src) {
     };
     // The moment the first frame waiting was captured: the last report says what stream time was
     // captured when; the frame's own stream time is its count. Without a report, the newest frame
-    // waiting is taken as captured now.
+    // waiting is taken as captured now. Never later than that, whatever a report says: after the
+    // server had kept its sound from us for 700 ms on a busy machine, its reports put the stream's
+    // time 400 ms behind the frames it had delivered, which stamped everything after it 400 ms in the
+    // future and left as much silence in the file.
+    const Clock::time_point latest =
+        Clock::now() - seconds(static_cast<double>(waitingBytes(s) / kBytesPerFrame) / kRate);
     const Clock::time_point captured =
-        src.reported ? src.reportAt + seconds(static_cast<double>(src.framesRead) / kRate - src.reportSeconds)
-                     : Clock::now() - seconds(static_cast<double>(waitingBytes(s) / kBytesPerFrame) / kRate);
+        src.reported ? std::min(latest, src.reportAt + seconds(static_cast<double>(src.framesRead) / kRate -
+                                                               src.reportSeconds))
+                     : latest;
     std::int64_t stamp = 0;
     bool stamped = false;
     for (;;) {
