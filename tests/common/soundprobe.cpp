@@ -82,14 +82,6 @@ std::vector<double> toneSpans(const QString& path, double hertz, double from, do
     return amplitudes;
 }
 
-double toneAmplitude(const QString& path, double hertz, double from, double to) {
-    std::vector<double> amplitudes = toneSpans(path, hertz, from, to);
-    if (amplitudes.empty())
-        return 0;
-    std::nth_element(amplitudes.begin(), amplitudes.begin() + amplitudes.size() / 2, amplitudes.end());
-    return amplitudes[amplitudes.size() / 2];
-}
-
 std::vector<double> toneOnsets(const QString& path) {
     const std::vector<std::int16_t> samples = monoSamples(path);
     constexpr int kLoud = 3000;

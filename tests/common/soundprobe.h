@@ -20,9 +20,8 @@ std::vector<StreamFacts> probeStreams(const QString& path);
 // Seconds into the file where the sound rises out of silence (at least 100 ms quiet before each).
 std::vector<double> toneOnsets(const QString& path);
 // The amplitude (of full scale) of a sine of `hertz` in each 50 ms of the sound from `from` to `to`
-// seconds, and their median.
+// seconds.
 std::vector<double> toneSpans(const QString& path, double hertz, double from, double to);
-double toneAmplitude(const QString& path, double hertz, double from, double to);
 // Where in the file (seconds) the picture turns bright: after the last dark frame, by the first bright one.
 // Only the part `within` counts when it is given (a marker on a screen that moves all around it).
 struct Span {
